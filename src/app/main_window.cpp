@@ -1,0 +1,158 @@
+#include "app/main_window.h"
+
+#include "sprite/sprite_tool.h"
+#include "ui/control_layout.h"
+#include "ui/tool_icons.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// Where a list entry keeps its position and tool key. The window an entry opens
+// follows from its position only; the key is kept but never consulted.
+constexpr int positionRole = Qt::UserRole;
+constexpr int toolKeyRole = Qt::UserRole + 1;
+
+struct ToolEntry
+{
+    int position;
+    const char* key;
+    const char* text;
+    int icon;
+};
+
+constexpr ToolEntry toolEntries[] = {
+    {1, "SpriteEditorBW", "Sprite B&W", 1},
+    {2, "SpriteEditorGS", "Sprite Greyscale", 2},
+    {3, "SpriteEditorBWm", "Masked Sprite B&W", 3},
+    {4, "SpriteEditorGSm", "Masked Sprite Greyscale", 4},
+    {5, "PictureConverterBW", "Picture B&W", 5},
+    {6, "PictureConverterGS", "Picture Greyscale", 6},
+};
+
+constexpr ControlPlace mainLayout[] = {
+    {"lblTool", {8, 8, 209, 17}},
+    {"lstSelect", {8, 32, 209, 217}},
+    {"Picture1", {8, 256, 89, 41}},
+    {"cmdExit", {104, 256, 113, 41}},
+};
+
+std::unique_ptr<Tool> makeTool(int position)
+{
+    switch (position) {
+    case 1:
+        return std::make_unique<SpriteTool>(SpriteKind::BlackWhite);
+    case 2:
+        return std::make_unique<SpriteTool>(SpriteKind::Greyscale);
+    case 3:
+        return std::make_unique<SpriteTool>(SpriteKind::BlackWhiteMasked);
+    case 4:
+        return std::make_unique<SpriteTool>(SpriteKind::GreyscaleMasked);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Dotwright"));
+    setWindowIcon(toolWindowIcon(2, true));
+    setFixedSize(225, 305);
+
+    lblTool = new QLabel(QStringLiteral("Which tool do you want do use?"), this);
+    lblTool->setObjectName(QStringLiteral("lblTool"));
+    lblTool->setAlignment(Qt::AlignCenter);
+
+    lstSelect = new QListWidget(this);
+    lstSelect->setObjectName(QStringLiteral("lstSelect"));
+    lstSelect->setViewMode(QListView::IconMode);
+    lstSelect->setIconSize(QSize(32, 32));
+    lstSelect->setMovement(QListView::Static);
+    lstSelect->setResizeMode(QListView::Adjust);
+    lstSelect->setWordWrap(true);
+    lstSelect->setGridSize(QSize(96, 66));
+    lstSelect->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSelect->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSelect->viewport()->installEventFilter(this);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(logoPixmap());
+
+    cmdExit = new QPushButton(QStringLiteral("Exit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    placeControls(this, mainLayout);
+    setTabOrder(lstSelect, cmdExit);
+    lstSelect->setFocus();
+
+    connect(cmdExit, &QPushButton::clicked, this, &MainWindow::cmdExit_Click);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Form_Load()
+{
+    for (const ToolEntry& entry : toolEntries) {
+        auto* item = new QListWidgetItem(toolWindowIcon(entry.icon), QString::fromLatin1(entry.text));
+        item->setData(positionRole, entry.position);
+        item->setData(toolKeyRole, QString::fromLatin1(entry.key));
+        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        lstSelect->addItem(item);
+    }
+}
+
+Tool* MainWindow::tool(int position)
+{
+    if (position < 1 || position > toolCount)
+        return nullptr;
+    auto& slot = m_tools[static_cast<std::size_t>(position - 1)];
+    if (!slot)
+        slot = makeTool(position);
+    return slot.get();
+}
+
+void MainWindow::lstSelect_DblClick()
+{
+    // The selection decides, not the point clicked: the first selected entry in
+    // list order, or nothing at all.
+    for (int row = 0; row < lstSelect->count(); ++row) {
+        const QListWidgetItem* item = lstSelect->item(row);
+        if (!item->isSelected())
+            continue;
+        if (Tool* chosen = tool(item->data(positionRole).toInt()))
+            chosen->open(this);
+        return;
+    }
+}
+
+void MainWindow::cmdExit_Click()
+{
+    close();
+    QCoreApplication::quit();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lstSelect->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        lstSelect_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ui/tool.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// frmMain: the tool chooser. A double-click in the list opens the selected
+// tool's window modally; Exit ends the program.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int toolCount = 6;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The tool of list position 1 to 6, created the first time it is needed and
+    // reused afterwards; nullptr for a tool this build does not have yet.
+    Tool* tool(int position);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void lstSelect_DblClick();
+    void cmdExit_Click();
+
+    QLabel* lblTool;
+    QListWidget* lstSelect;
+    QLabel* Picture1;
+    QPushButton* cmdExit;
+    std::array<std::unique_ptr<Tool>, toolCount> m_tools;
+};

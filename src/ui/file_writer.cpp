@@ -1,0 +1,59 @@
+#include "ui/file_writer.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace {
+
+WriteResult failure(const QString& path, const QString& reason)
+{
+    return {false,
+            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason)};
+}
+
+// Encoded in memory first, so that a failing disk meets our own write, which
+// reports the system's reason, and never the encoder (the PNG encoder leaks
+// memory when a write fails under it).
+WriteResult writeImage(const QString& path, const QImage& image, const char* format)
+{
+    if (image.isNull())
+        return failure(path, QStringLiteral("no picture to write"));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image))
+        return failure(path, writer.errorString());
+    return writeFileAtomically(path, bytes);
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    // QSaveFile opens an empty name without complaint.
+    if (path.isEmpty())
+        return {false, QStringLiteral("Cannot write: no file name given")};
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    // Returning without commit() removes the temporary file.
+    if (file.write(bytes) != bytes.size())
+        return failure(path, file.errorString());
+    if (!file.commit())
+        return failure(path, file.errorString());
+    return {true, QString()};
+}
+
+WriteResult writeBitmap(const QString& path, const QImage& image)
+{
+    // The BMP writer stores Format_RGB32 as 24-bit pixels, without a palette.
+    return writeImage(path, image.convertToFormat(QImage::Format_RGB32), "bmp");
+}
+
+WriteResult writePng(const QString& path, const QImage& image)
+{
+    return writeImage(path, image, "png");
+}

@@ -1,0 +1,185 @@
+// The drawing area that backs every picture control: exact colours, units,
+// pictures and the mouse event convention.
+
+#include "ui/drawing_area.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+class TestDrawingArea : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsExactlyTheColourWritten_data();
+    void readsExactlyTheColourWritten();
+    void userScaleMapsUnitsToPixels();
+    void fillIncludesBothCornersAndClipsAtTheEdges();
+    void pointsOutsideTheAreaAreHarmless();
+    void showPictureDrawsUnscaledOnTheBackground();
+    void copyPictureShowsTheOtherAreasPicture();
+    void mouseEventsCarryButtonValuesAndUnits();
+    void imageSurvivesHidingAndShowing();
+};
+
+void TestDrawingArea::readsExactlyTheColourWritten_data()
+{
+    QTest::addColumn<Colour>("colour");
+    QTest::newRow("white") << colours::white;
+    QTest::newRow("light grey") << colours::lightGrey;
+    QTest::newRow("dark grey") << colours::darkGrey;
+    QTest::newRow("black") << colours::black;
+    QTest::newRow("mask orange") << colours::mask;
+    QTest::newRow("odd colour") << Colour{0x123456};
+}
+
+void TestDrawingArea::readsExactlyTheColourWritten()
+{
+    QFETCH(Colour, colour);
+    DrawingArea area;
+    area.resize(128, 64);
+    area.clear();
+    QCOMPARE(area.readPoint({5, 5}), colours::white);
+    area.fillRectangle({2, 2}, {6, 6}, colour);
+    QCOMPARE(area.readPoint({5, 5}), colour);
+    area.setPoint({100, 60}, colour);
+    QCOMPARE(area.readPoint({100, 60}), colour);
+    QCOMPARE(area.takeImage().pixel(100, 60), qRgb(redOf(colour), greenOf(colour), blueOf(colour)));
+}
+
+void TestDrawingArea::userScaleMapsUnitsToPixels()
+{
+    DrawingArea canvas;
+    canvas.resize(200, 200);
+    canvas.setUserScale(80, 80);
+    canvas.setPoint({10, 10}, colours::black);
+    QCOMPARE(canvas.takeImage().pixel(25, 25), qRgb(0, 0, 0));
+    QCOMPARE(canvas.takeImage().pixel(24, 24), qRgb(255, 255, 255));
+
+    DrawingArea pixels;
+    pixels.resize(80, 80);
+    pixels.setPoint({10, 10}, colours::black);
+    QCOMPARE(pixels.takeImage().pixel(10, 10), qRgb(0, 0, 0));
+}
+
+void TestDrawingArea::fillIncludesBothCornersAndClipsAtTheEdges()
+{
+    DrawingArea canvas;
+    canvas.resize(200, 200);
+    canvas.setUserScale(80, 80);
+    // 9.5 units are 23.75 pixels: pixels 25 to 48 of the cell from 25 to 49.
+    canvas.fillRectangle({10, 10}, {19.5, 19.5}, colours::black);
+    const QImage image = canvas.takeImage();
+    QCOMPARE(image.pixel(25, 25), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(48, 48), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(49, 30), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(30, 49), qRgb(255, 255, 255));
+
+    canvas.fillRectangle({70, 70}, {80, 80}, colours::darkGrey); // far corner lies outside
+    QCOMPARE(canvas.readPoint({79.9, 79.9}), colours::darkGrey);
+}
+
+void TestDrawingArea::pointsOutsideTheAreaAreHarmless()
+{
+    DrawingArea area;
+    area.resize(80, 80);
+    const QPointF outside[] = {{-1, 5}, {5, -0.01}, {80, 5}, {5, 80}, {1e30, 1e30},
+                               {-1e30, 3}, {qQNaN(), 3}, {qInf(), -qInf()}};
+    for (const QPointF& p : outside) {
+        QCOMPARE(area.readPoint(p), colours::none);
+        area.setPoint(p, colours::black);
+        area.fillRectangle(p, p, colours::black);
+    }
+    area.fillRectangle({-1e9, -1e9}, {1e9, 1e9}, colours::darkGrey);
+    QCOMPARE(area.readPoint({0, 0}), colours::darkGrey);
+    QCOMPARE(area.readPoint({79, 79}), colours::darkGrey);
+}
+
+void TestDrawingArea::showPictureDrawsUnscaledOnTheBackground()
+{
+    QImage picture(300, 40, QImage::Format_ARGB32);
+    picture.fill(qRgb(10, 20, 30));
+    picture.setPixel(0, 0, qRgb(1, 2, 3));
+    picture.setPixel(127, 39, qRgb(4, 5, 6));
+    picture.setPixel(5, 5, qRgba(0, 0, 0, 0)); // transparent: shows the background
+    DrawingArea area;
+    area.resize(128, 64);
+    area.fillRectangle({0, 0}, {127, 63}, colours::black); // gone after show picture
+    area.showPicture(picture);
+    QCOMPARE(area.readPoint({0, 0}), colourFromRgb(1, 2, 3));
+    QCOMPARE(area.readPoint({127, 39}), colourFromRgb(4, 5, 6));
+    QCOMPARE(area.readPoint({5, 5}), colours::white);
+    QCOMPARE(area.readPoint({10, 40}), colours::white);
+}
+
+void TestDrawingArea::copyPictureShowsTheOtherAreasPicture()
+{
+    QImage picture(10, 10, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 255));
+    DrawingArea source, target;
+    source.resize(128, 64);
+    target.resize(128, 64);
+    source.showPicture(picture);
+    target.fillRectangle({0, 0}, {127, 63}, colours::black);
+    target.copyPicture(source);
+    QCOMPARE(target.takeImage(), source.takeImage());
+
+    DrawingArea blank;
+    blank.resize(128, 64);
+    target.copyPicture(blank);
+    QCOMPARE(target.readPoint({3, 3}), colours::white);
+}
+
+void TestDrawingArea::mouseEventsCarryButtonValuesAndUnits()
+{
+    DrawingArea canvas;
+    canvas.resize(200, 200);
+    canvas.setUserScale(80, 80);
+    canvas.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+    QSignalSpy down(&canvas, &DrawingArea::mouseDown);
+    QSignalSpy move(&canvas, &DrawingArea::mouseMove);
+    QSignalSpy up(&canvas, &DrawingArea::mouseUp);
+    QSignalSpy clicked(&canvas, &DrawingArea::clicked);
+
+    QTest::mousePress(&canvas, Qt::LeftButton, Qt::ShiftModifier, QPoint(75, 25));
+    QCOMPARE(down.size(), 1);
+    QCOMPARE(down.at(0).at(0).toInt(), 1);
+    QCOMPARE(down.at(0).at(1).toInt(), 1);
+    QCOMPARE(down.at(0).at(2).toFloat(), 30.0F);
+    QCOMPARE(down.at(0).at(3).toFloat(), 10.0F);
+
+    QTest::mousePress(&canvas, Qt::RightButton, {}, QPoint(75, 25));
+    QCOMPARE(down.at(1).at(0).toInt(), 2);
+    QTest::mouseMove(&canvas, QPoint(100, 100));
+    QVERIFY(!move.isEmpty());
+    QCOMPARE(move.last().at(0).toInt(), 3); // both buttons held
+    QTest::mouseRelease(&canvas, Qt::RightButton, {}, QPoint(100, 100));
+    QCOMPARE(up.last().at(0).toInt(), 2);
+    QCOMPARE(clicked.size(), 0);
+    QTest::mouseRelease(&canvas, Qt::LeftButton, {}, QPoint(100, 100));
+    QCOMPARE(up.last().at(0).toInt(), 1);
+    QCOMPARE(clicked.size(), 1);
+
+    QTest::mouseClick(&canvas, Qt::MiddleButton, {}, QPoint(10, 10));
+    QCOMPARE(down.last().at(0).toInt(), 4);
+    QCOMPARE(up.last().at(0).toInt(), 4);
+}
+
+void TestDrawingArea::imageSurvivesHidingAndShowing()
+{
+    DrawingArea area;
+    area.resize(80, 80);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.fillRectangle({10, 10}, {20, 20}, colours::lightGrey);
+    const QImage before = area.grab().toImage();
+    area.hide();
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QCOMPARE(area.grab().toImage(), before);
+    QCOMPARE(before.pixelColor(15, 15), QColor(192, 192, 192));
+}
+
+QTEST_MAIN(TestDrawingArea)
+#include "tst_drawing_area.moc"

@@ -1,0 +1,829 @@
+#include "ui/file_writer.h"
+#include "ui/picture_loader.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+
+enum class Entry { Missing, File, Folder };
+enum class Failure { ReadOnlyFolder, MissingFolder, PathIsFolder, ParentIsFile, FullDisk };
+
+void appendLe16(QByteArray& bytes, quint32 value)
+{
+    bytes.append(char(value & 0xFF));
+    bytes.append(char(value >> 8 & 0xFF));
+}
+
+void appendLe32(QByteArray& bytes, quint32 value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.append(char(value >> shift & 0xFF));
+}
+
+void appendBe32(QByteArray& bytes, quint32 value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(char(value >> shift & 0xFF));
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? crc >> 1 ^ 0xEDB88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+// 16 × 16 blocks, each far in brightness from its neighbours, so that a corner
+// that is shifted, scaled or taken from elsewhere shows. The blocks sit on JPEG's
+// 16-pixel grid and share one tint (red above green above blue, which also shows
+// swapped channels), so that JPEG's colour subsampling does not blur their edges.
+QRgb blockColour(int x, int y)
+{
+    const int level = 20 + (x / 16 * 37 + y / 16 * 101) % 200;
+    return qRgb(level + 30, level, level - 20);
+}
+
+QImage blockPicture(QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, blockColour(x, y));
+    }
+    return picture;
+}
+
+// Pixels that no format compresses much, so that a write takes many bytes.
+QImage noisePicture(QSize size)
+{
+    QRandomGenerator random(2024);
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, random.generate() | 0xFF000000);
+    }
+    return picture;
+}
+
+QByteArray encode(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(image))
+        qFatal("cannot encode %s: %s", format, qPrintable(writer.errorString()));
+    return bytes;
+}
+
+// A GIF whose LZW data is one literal 9-bit code a pixel, the code table reset
+// before it could grow wider: valid for every decoder, and simple to write.
+QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
+                   const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
+{
+    QByteArray gif("GIF89a");
+    appendLe16(gif, size.width());
+    appendLe16(gif, size.height());
+    gif.append("\xF7\x00\x00", 3); // a global colour table of 256 entries
+    for (int index = 0; index < 256; ++index) {
+        const QRgb colour = paletteColour(index);
+        gif.append(char(qRed(colour)));
+        gif.append(char(qGreen(colour)));
+        gif.append(char(qBlue(colour)));
+    }
+    if (transparentIndex >= 0) {
+        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
+        gif.append(char(transparentIndex));
+        gif.append('\0');
+    }
+    gif.append('\x2C');
+    appendLe16(gif, 0);
+    appendLe16(gif, 0);
+    appendLe16(gif, size.width());
+    appendLe16(gif, size.height());
+    gif.append('\0');
+    gif.append('\x08'); // minimum code size
+
+    constexpr int clearCode = 256;
+    constexpr int endCode = 257;
+    QByteArray data;
+    quint32 pending = 0;
+    int pendingBits = 0;
+    const auto put = [&](int code) {
+        pending |= quint32(code) << pendingBits;
+        for (pendingBits += 9; pendingBits >= 8; pendingBits -= 8) {
+            data.append(char(pending & 0xFF));
+            pending >>= 8;
+        }
+    };
+    int sinceClear = 0;
+    put(clearCode);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (sinceClear == 250) {
+                put(clearCode);
+                sinceClear = 0;
+            }
+            put(indexAt(x, y));
+            ++sinceClear;
+        }
+    }
+    put(endCode);
+    if (pendingBits > 0)
+        data.append(char(pending & 0xFF));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
+        gif.append(char(length));
+        gif.append(data.mid(at, length));
+    }
+    gif.append("\x00\x3B", 2);
+    return gif;
+}
+
+QByteArray bitmapHeader(quint32 width, quint32 height)
+{
+    QByteArray bmp("BM");
+    appendLe32(bmp, 54);
+    appendLe32(bmp, 0);
+    appendLe32(bmp, 54);
+    appendLe32(bmp, 40);
+    appendLe32(bmp, width);
+    appendLe32(bmp, height);
+    appendLe16(bmp, 1);
+    appendLe16(bmp, 24);
+    for (int field = 0; field < 6; ++field)
+        appendLe32(bmp, 0);
+    return bmp + QByteArray(64, '\0');
+}
+
+QByteArray pngHeader(quint32 width, quint32 height)
+{
+    const auto chunk = [](const char* type, const QByteArray& data) {
+        QByteArray typed = QByteArray(type) + data;
+        QByteArray bytes;
+        appendBe32(bytes, quint32(data.size()));
+        bytes += typed;
+        appendBe32(bytes, crc32(typed));
+        return bytes;
+    };
+    QByteArray header;
+    appendBe32(header, width);
+    appendBe32(header, height);
+    header.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) +
+           chunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8)) + chunk("IEND", {});
+}
+
+// An icon file of one bitmap image: directory, header, palette, colour rows and
+// AND mask rows, both bottom up.
+QByteArray iconFile(int width, int height, int bits, const QByteArray& palette,
+                    const QByteArray& colours, const QByteArray& mask, quint32 headerWidth,
+                    quint32 headerHeight)
+{
+    QByteArray image;
+    appendLe32(image, 40);
+    appendLe32(image, headerWidth);
+    appendLe32(image, headerHeight);
+    appendLe16(image, 1);
+    appendLe16(image, bits);
+    appendLe32(image, 0);
+    appendLe32(image, quint32(colours.size() + mask.size()));
+    for (int field = 0; field < 4; ++field)
+        appendLe32(image, 0);
+    image += palette + colours + mask;
+
+    QByteArray file;
+    appendLe16(file, 0);
+    appendLe16(file, 1);
+    appendLe16(file, 1);
+    file.append(char(width & 0xFF));
+    file.append(char(height & 0xFF));
+    file.append("\x00\x00", 2);
+    appendLe16(file, 1);
+    appendLe16(file, bits);
+    appendLe32(file, quint32(image.size()));
+    appendLe32(file, 22);
+    return file + image;
+}
+
+// Where the 32 × 32 test pictures are transparent: a shape unlike its mirror
+// images, so that rows or columns taken in the wrong order show.
+bool clearAt(int x, int y)
+{
+    return x >= 24 || (y < 8 && x >= 16);
+}
+
+QRgb paletteColour(int index)
+{
+    return qRgb(index, 255 - index, index * 3 & 0xFF);
+}
+
+struct TestPicture
+{
+    QByteArray file;
+    QImage expected; // ARGB32, alpha 0 where transparent
+};
+
+// A 32 × 32 icon with `bits` bits a pixel whose AND mask marks the clearAt pixels.
+TestPicture makeIcon(int bits)
+{
+    constexpr int size = 32;
+    const int colourStride = (size * bits + 31) / 32 * 4;
+    QImage expected(size, size, QImage::Format_ARGB32);
+    QByteArray palette;
+    if (bits == 8) {
+        for (int index = 0; index < 256; ++index)
+            appendLe32(palette, paletteColour(index) & 0xFFFFFF);
+    }
+    QByteArray colours;
+    QByteArray mask;
+    for (int y = size - 1; y >= 0; --y) {
+        QByteArray colourRow(colourStride, '\0');
+        QByteArray maskRow(4, '\0');
+        for (int x = 0; x < size; ++x) {
+            if (clearAt(x, y)) {
+                maskRow[x / 8] = char(maskRow[x / 8] | 0x80 >> x % 8);
+                expected.setPixel(x, y, qRgba(0, 0, 0, 0));
+                continue;
+            }
+            QRgb colour = qRgb(x * 8, y * 8, 0x40);
+            switch (bits) {
+            case 8: {
+                const int index = (x * 8 + y) & 0xFF;
+                colourRow[x] = char(index);
+                colour = paletteColour(index);
+                break;
+            }
+            case 16: {
+                // Full and empty 5-bit channels only: 31 must come back as 255.
+                const int red = x < 12 ? 31 : 0;
+                const int green = y < 20 ? 31 : 0;
+                const int value = red << 10 | green << 5 | 31;
+                colourRow[2 * x] = char(value & 0xFF);
+                colourRow[2 * x + 1] = char(value >> 8);
+                colour = qRgb(red != 0 ? 255 : 0, green != 0 ? 255 : 0, 255);
+                break;
+            }
+            default: // 24 and 32; 32-bit icons with every alpha byte 0 rely on the mask
+                colourRow[x * bits / 8] = char(qBlue(colour));
+                colourRow[x * bits / 8 + 1] = char(qGreen(colour));
+                colourRow[x * bits / 8 + 2] = char(qRed(colour));
+            }
+            expected.setPixel(x, y, colour);
+        }
+        colours += colourRow;
+        mask += maskRow;
+    }
+    return {iconFile(size, size, bits, palette, colours, mask, size, 2 * size), expected};
+}
+
+TestPicture makeTransparentGif()
+{
+    constexpr int transparent = 255;
+    const auto indexAt = [](int x, int y) { return clearAt(x, y) ? transparent : (x + y) % 200; };
+    QImage expected(32, 32, QImage::Format_ARGB32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x)
+            expected.setPixel(x, y,
+                              clearAt(x, y) ? qRgba(0, 0, 0, 0) : paletteColour(indexAt(x, y)));
+    }
+    return {makeGif({32, 32}, paletteColour, indexAt, transparent), expected};
+}
+
+TestPicture makeTransparentPng()
+{
+    QImage expected = blockPicture({32, 32}).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            if (clearAt(x, y))
+                expected.setPixel(x, y, qRgba(0, 0, 0, 0));
+        }
+    }
+    return {encode(expected, "png"), expected};
+}
+
+// Bytes that read like a pipe: no size, no seeking.
+class Stream : public QIODevice
+{
+public:
+    explicit Stream(const QByteArray& bytes) : m_bytes(bytes) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 length = std::min<qint64>(maxSize, m_bytes.size() - m_read);
+        std::copy_n(m_bytes.constData() + m_read, length, data);
+        m_read += length;
+        return length;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_read = 0;
+};
+
+// Checks that `actual` is `expected` to within `tolerance` in each channel.
+bool samePixels(const QImage& actual, const QImage& expected, int tolerance, QString* mismatch)
+{
+    if (actual.size() != expected.size()) {
+        *mismatch = QStringLiteral("size %1 × %2, expected %3 × %4")
+                        .arg(actual.width())
+                        .arg(actual.height())
+                        .arg(expected.width())
+                        .arg(expected.height());
+        return false;
+    }
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            const QRgb a = actual.pixel(x, y);
+            const QRgb e = expected.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(e)) > tolerance ||
+                std::abs(qGreen(a) - qGreen(e)) > tolerance ||
+                std::abs(qBlue(a) - qBlue(e)) > tolerance) {
+                *mismatch = QStringLiteral("pixel (%1, %2) is %3, expected %4")
+                                .arg(x)
+                                .arg(y)
+                                .arg(a, 8, 16, QLatin1Char('0'))
+                                .arg(e, 8, 16, QLatin1Char('0'));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Every file and folder under `root` with the bytes of each file.
+QMap<QString, QByteArray> treeOf(const QString& root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QByteArray content = "<folder>";
+        if (!it.fileInfo().isDir()) {
+            QFile file(path);
+            content = file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
+        }
+        tree.insert(base.relativeFilePath(path), content);
+    }
+    return tree;
+}
+
+// Lowers the largest file size this process may write, as a full disk would stop
+// a write, and restores it when it goes.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        rlimit lowered = m_previous;
+        lowered.rlim_cur = std::min(bytes, m_previous.rlim_max);
+        setrlimit(RLIMIT_FSIZE, &lowered);
+        // Without this the kernel ends the process instead of failing the write.
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+const QList<Colour> namedColours = {colours::white, colours::lightGrey, colours::darkGrey,
+                                    colours::black, colours::mask};
+
+QRgb rgbOf(Colour colour)
+{
+    return qRgb(redOf(colour), greenOf(colour), blueOf(colour));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Entry)
+Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(TestPicture)
+
+class TestPictureIo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loadsTopLeftCornerOfEachFormat_data();
+    void loadsTopLeftCornerOfEachFormat();
+    void transparentPixelsShowTheBackground_data();
+    void transparentPixelsShowTheBackground();
+    void largePictureLoadsItsCorner_data();
+    void largePictureLoadsItsCorner();
+    void unreadablePictureGivesReason_data();
+    void unreadablePictureGivesReason();
+    void pictureIsCutAndBlendedOntoBackground();
+    void sourceViewHoldsColourNumbers();
+    void writtenPictureKeepsExactColours_data();
+    void writtenPictureKeepsExactColours();
+    void writeReplacesWholeFile();
+    void failedWriteLeavesFilesIntact_data();
+    void failedWriteLeavesFilesIntact();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPictureIo::loadsTopLeftCornerOfEachFormat_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<int>("tolerance");
+
+    const QImage large = blockPicture({300, 200});
+    const QByteArray gif = makeGif(
+        {300, 200}, [](int index) { return blockColour(index % 19 * 16, index / 19 * 16); },
+        [](int x, int y) { return x / 16 + y / 16 * 19; });
+    const QByteArray jpeg = encode(large, "jpeg", 100);
+    const QByteArray png = encode(large, "png");
+
+    QTest::newRow("BMP") << encode(large, "bmp") << "picture.bmp" << large.size() << 0;
+    QTest::newRow("GIF") << gif << "picture.gif" << large.size() << 0;
+    QTest::newRow("JPEG") << jpeg << "picture.jpg" << large.size() << 8;
+    // Icons hold at most 256 × 256 pixels.
+    QTest::newRow("ICO") << encode(blockPicture({200, 100}), "ico") << "picture.ico"
+                         << QSize(200, 100) << 0;
+    QTest::newRow("PNG") << png << "picture.png" << large.size() << 0;
+    QTest::newRow("smaller than the corner")
+        << encode(blockPicture({40, 20}), "bmp") << "small.bmp" << QSize(40, 20) << 0;
+    QTest::newRow("PNG named .bmp") << png << "disguised.bmp" << large.size() << 0;
+    QTest::newRow("JPEG named .gif") << jpeg << "disguised.gif" << large.size() << 8;
+    QTest::newRow("GIF without extension") << gif << "picture" << large.size() << 0;
+}
+
+void TestPictureIo::loadsTopLeftCornerOfEachFormat()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, fileName);
+    QFETCH(QSize, pictureSize);
+    QFETCH(int, tolerance);
+
+    const LoadedPicture loaded = loadPictureCorner(writeFile(m_dir.filePath(fileName), bytes));
+
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    QCOMPARE(loaded.corner.format(), QImage::Format_ARGB32);
+    const QImage expected = blockPicture(pictureSize.boundedTo({128, 64}));
+    QString mismatch;
+    QVERIFY2(samePixels(loaded.corner, expected, tolerance, &mismatch), qPrintable(mismatch));
+}
+
+void TestPictureIo::transparentPixelsShowTheBackground_data()
+{
+    QTest::addColumn<TestPicture>("picture");
+    QTest::addColumn<bool>("asStream");
+
+    QTest::newRow("24-bit icon") << makeIcon(24) << false;
+    QTest::newRow("24-bit icon read as a stream") << makeIcon(24) << true;
+    QTest::newRow("32-bit icon without alpha") << makeIcon(32) << false;
+    QTest::newRow("16-bit icon") << makeIcon(16) << false;
+    QTest::newRow("8-bit icon") << makeIcon(8) << false;
+    QTest::newRow("GIF with a transparent colour") << makeTransparentGif() << false;
+    QTest::newRow("PNG with alpha") << makeTransparentPng() << false;
+}
+
+void TestPictureIo::transparentPixelsShowTheBackground()
+{
+    QFETCH(TestPicture, picture);
+    QFETCH(bool, asStream);
+
+    Stream stream(picture.file);
+    QBuffer buffer(&picture.file);
+    buffer.open(QIODevice::ReadOnly);
+    const LoadedPicture loaded =
+        loadPictureCorner(asStream ? static_cast<QIODevice*>(&stream) : &buffer);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    QCOMPARE(loaded.corner.size(), QSize(32, 32));
+
+    const QImage shown = pictureOnBackground(loaded.corner, {128, 64}, colours::white);
+
+    QImage expected(128, 64, QImage::Format_RGB32);
+    expected.fill(rgbOf(colours::white));
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            if (qAlpha(picture.expected.pixel(x, y)) == 255)
+                expected.setPixel(x, y, picture.expected.pixel(x, y));
+        }
+    }
+    QString mismatch;
+    QVERIFY2(samePixels(shown, expected, 0, &mismatch), qPrintable(mismatch));
+}
+
+void TestPictureIo::largePictureLoadsItsCorner_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("tolerance");
+
+    // Decoded only as far as the corner.
+    QTest::newRow("50-megapixel JPEG") << QByteArray("jpeg") << 8;
+    // Decoded whole: 200 MB, over the toolkit's own limit of 128 MB.
+    QTest::newRow("50-megapixel BMP") << QByteArray("bmp") << 0;
+}
+
+void TestPictureIo::largePictureLoadsItsCorner()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(int, tolerance);
+
+    const QString path = m_dir.filePath(QStringLiteral("large.") + format);
+    {
+        QImage large(8000, 6250, QImage::Format_RGB32);
+        large.fill(qRgb(40, 90, 200));
+        const QImage corner = blockPicture({256, 128});
+        for (int y = 0; y < corner.height(); ++y)
+            std::copy_n(corner.constScanLine(y), corner.bytesPerLine(), large.scanLine(y));
+        QImageWriter writer(path, format);
+        writer.setQuality(100);
+        QVERIFY2(writer.write(large), qPrintable(writer.errorString()));
+    }
+
+    const LoadedPicture loaded = loadPictureCorner(path);
+
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    QString mismatch;
+    QVERIFY2(samePixels(loaded.corner, blockPicture({128, 64}), tolerance, &mismatch),
+             qPrintable(mismatch));
+    QFile::remove(path);
+}
+
+void TestPictureIo::unreadablePictureGivesReason_data()
+{
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+
+    const QByteArray bitmap = encode(blockPicture({64, 64}), "bmp");
+    const QByteArray png = encode(blockPicture({64, 64}), "png");
+    const QString tooLarge = QStringLiteral("picture is too large (100000 × 100000 pixels)");
+
+    QTest::newRow("missing file") << Entry::Missing << QByteArray() << "file not found";
+    QTest::newRow("folder") << Entry::Folder << QByteArray() << "is a folder, not a picture";
+    QTest::newRow("empty file") << Entry::File << QByteArray() << "file is empty";
+    QTest::newRow("text") << Entry::File << QByteArray("Dear diary, today I drew a cat.\n")
+                          << "not a picture Dotwright can read";
+    QTest::newRow("BMP cut short")
+        << Entry::File << bitmap.left(bitmap.size() / 2) << "damaged or unsupported BMP picture";
+    QTest::newRow("PNG cut short")
+        << Entry::File << png.left(png.size() / 2) << "damaged or unsupported PNG picture";
+    const TestPicture icon = makeIcon(24);
+    QTest::newRow("icon cut short")
+        << Entry::File << icon.file.left(200) << "damaged or unsupported ICO picture";
+    QTest::newRow("BMP claiming 100000 × 100000")
+        << Entry::File << bitmapHeader(100000, 100000) << tooLarge;
+    QTest::newRow("PNG claiming 100000 × 100000")
+        << Entry::File << pngHeader(100000, 100000) << tooLarge;
+    // The directory says 0 (256 or more); the bitmap header has the size.
+    QTest::newRow("icon claiming 100000 × 100000")
+        << Entry::File << iconFile(0, 0, 24, {}, QByteArray(1000, '\0'), {}, 100000, 200000)
+        << tooLarge;
+}
+
+void TestPictureIo::unreadablePictureGivesReason()
+{
+    QFETCH(Entry, entry);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+
+    const QString path =
+        m_dir.filePath(QStringLiteral("unreadable.") + QString::fromUtf8(QTest::currentDataTag()));
+    if (entry == Entry::File)
+        writeFile(path, bytes);
+    else if (entry == Entry::Folder)
+        QVERIFY(QDir().mkpath(path));
+
+    QElapsedTimer timer;
+    timer.start();
+    const LoadedPicture loaded = loadPictureCorner(path);
+    const qint64 elapsed = timer.elapsed();
+
+    QVERIFY(!loaded.ok());
+    QCOMPARE(loaded.error, reason);
+    QVERIFY(loaded.corner.isNull());
+    // Refused from what the header says, not after trying to decode it.
+    QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+}
+
+void TestPictureIo::pictureIsCutAndBlendedOntoBackground()
+{
+    // Wider than the area and shorter: cut on the right, background below.
+    QImage picture = blockPicture({200, 40}).convertToFormat(QImage::Format_ARGB32);
+    picture.setPixel(5, 5, qRgba(0, 0, 0, 0));
+    picture.setPixel(6, 5, qRgba(0, 0, 0, 128));
+
+    const QImage shown = pictureOnBackground(picture, {128, 64}, colours::lightGrey);
+
+    QCOMPARE(shown.format(), QImage::Format_RGB32);
+    QImage expected(128, 64, QImage::Format_RGB32);
+    expected.fill(rgbOf(colours::lightGrey));
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 128; ++x)
+            expected.setPixel(x, y, blockColour(x, y));
+    }
+    expected.setPixel(5, 5, rgbOf(colours::lightGrey));
+    expected.setPixel(6, 5, qRgb(96, 96, 96)); // half of C0C0C0 over black
+    QString mismatch;
+    QVERIFY2(samePixels(shown, expected, 0, &mismatch), qPrintable(mismatch));
+}
+
+void TestPictureIo::sourceViewHoldsColourNumbers()
+{
+    QImage image(100, 50, QImage::Format_RGB32);
+    image.fill(rgbOf(colours::white));
+    image.setPixel(1, 0, qRgb(0xFF, 0x80, 0x00)); // the mask colour 0080FF: red in the low byte
+    image.setPixel(99, 2, qRgb(0x12, 0x34, 0x56));
+    image.setPixel(0, 49, rgbOf(colours::darkGrey));
+
+    const std::array<Colour, 128 * 64> view = sourceViewOf(image);
+
+    QCOMPARE(view[0], colours::white);
+    QCOMPARE(view[1], colours::mask);
+    QCOMPARE(view[2 * 128 + 99], Colour{0x563412});
+    QCOMPARE(view[49 * 128], colours::darkGrey);
+    // Cells the image does not reach.
+    QCOMPARE(view[100], colours::none);
+    QCOMPARE(view[50 * 128], colours::none);
+    QCOMPARE(view[63 * 128 + 127], colours::none);
+}
+
+void TestPictureIo::writtenPictureKeepsExactColours_data()
+{
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("bitmap") << QByteArray("bmp");
+    QTest::newRow("PNG") << QByteArray("png");
+}
+
+void TestPictureIo::writtenPictureKeepsExactColours()
+{
+    QFETCH(QByteArray, format);
+
+    // Diagonal stripes of the named colours, so that a picture stored upside down
+    // or mirrored differs.
+    QImage image(128, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 128; ++x)
+            image.setPixel(x, y, rgbOf(namedColours[(x / 8 + y / 4) % namedColours.size()]));
+    }
+    const QString path = m_dir.filePath(QStringLiteral("written.") + format);
+
+    const WriteResult result = format == "bmp" ? writeBitmap(path, image) : writePng(path, image);
+
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    if (format == "bmp") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray header = file.read(30);
+        QCOMPARE(header.left(2), QByteArray("BM"));
+        QCOMPARE(int(quint8(header[28])), 24); // bits a pixel
+    }
+    // Through the toolkit's own reader, and through the path the windows take.
+    const QImage readBack = reader.read();
+    QString mismatch;
+    QVERIFY2(samePixels(readBack, image, 0, &mismatch), qPrintable(mismatch));
+    const LoadedPicture loaded = loadPictureCorner(path);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    const std::array<Colour, 128 * 64> view =
+        sourceViewOf(pictureOnBackground(loaded.corner, {128, 64}, colours::white));
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 128; ++x)
+            QCOMPARE(view[y * 128 + x], namedColours[(x / 8 + y / 4) % namedColours.size()]);
+    }
+}
+
+void TestPictureIo::writeReplacesWholeFile()
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath("data.inc"), QByteArray(5000, 'x'));
+
+    const WriteResult result = writeFileAtomically(path, "short\r\n");
+
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(treeOf(dir.path()), (QMap<QString, QByteArray>{{"data.inc", "short\r\n"}}));
+}
+
+void TestPictureIo::failedWriteLeavesFilesIntact_data()
+{
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("read-only folder") << Failure::ReadOnlyFolder << QByteArray();
+    QTest::newRow("missing folder") << Failure::MissingFolder << QByteArray("bmp");
+    QTest::newRow("path is a folder") << Failure::PathIsFolder << QByteArray("bmp");
+    QTest::newRow("path under a file") << Failure::ParentIsFile << QByteArray();
+    QTest::newRow("disk full, text") << Failure::FullDisk << QByteArray();
+    QTest::newRow("disk full, bitmap") << Failure::FullDisk << QByteArray("bmp");
+    QTest::newRow("disk full, PNG") << Failure::FullDisk << QByteArray("png");
+}
+
+void TestPictureIo::failedWriteLeavesFilesIntact()
+{
+    QFETCH(Failure, failure);
+    QFETCH(QByteArray, format);
+
+    QTemporaryDir dir;
+    const QString locked = dir.filePath("locked");
+    QVERIFY(QDir().mkpath(locked));
+    QVERIFY(QDir().mkpath(dir.filePath("folder")));
+    writeFile(dir.filePath("old.inc"), "The old contents, which must survive.\r\n");
+    writeFile(dir.filePath("locked/old.inc"), "Locked away.\r\n");
+    writeFile(dir.filePath("folder/inside.txt"), "Inside a folder.\r\n");
+    QFile(locked).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const auto unlock = qScopeGuard([&] {
+        QFile(locked).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+
+    QString path;
+    switch (failure) {
+    case Failure::ReadOnlyFolder:
+        if (QFile probe(dir.filePath("locked/probe")); probe.open(QIODevice::WriteOnly)) {
+            probe.remove();
+            QSKIP("Folder permissions do not stop this user (root) from writing");
+        }
+        path = dir.filePath("locked/old.inc");
+        break;
+    case Failure::MissingFolder:
+        path = dir.filePath("missing/picture.bmp");
+        break;
+    case Failure::PathIsFolder:
+        path = dir.filePath("folder");
+        break;
+    case Failure::ParentIsFile:
+        path = dir.filePath("old.inc/picture.inc");
+        break;
+    case Failure::FullDisk:
+        path = dir.filePath("old.inc");
+        break;
+    }
+    const QMap<QString, QByteArray> before = treeOf(dir.path());
+
+    const auto write = [&] {
+        if (format == "bmp")
+            return writeBitmap(path, noisePicture({128, 64}));
+        if (format == "png")
+            return writePng(path, noisePicture({128, 64}));
+        return writeFileAtomically(path, QByteArray(64 * 1024, 'n'));
+    };
+    WriteResult result;
+    if (failure == Failure::FullDisk) {
+        const FileSizeLimit limit(1024);
+        result = write();
+    } else {
+        result = write();
+    }
+
+    QVERIFY(!result.ok);
+    const QString prefix = QStringLiteral("Cannot write %1: ").arg(path);
+    QVERIFY2(result.error.startsWith(prefix) && result.error.size() > prefix.size(),
+             qPrintable(result.error));
+    QCOMPARE(treeOf(dir.path()), before);
+}
+
+QTEST_APPLESS_MAIN(TestPictureIo)
+#include "tst_picture_io.moc"
