@@ -1,19 +1,33 @@
 # Two entry points for a newcomer on a fresh Debian 12 machine:
-#   make run    installs what is missing, builds, and starts Dotwright
-#   make test   installs what is missing, builds, and runs every test
-# The other targets are steps these two share.
+#   make run        installs what is missing, builds, and starts Dotwright
+#   make test       installs what is missing, builds, and runs every test
+# and, for hardening work:
+#   make test-asan  every test again under AddressSanitizer and UBSan
+#   make fuzz       each fuzz target for FUZZ_SECONDS (default 60) with libFuzzer
+# The other targets are steps these share.
 
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_sprite_code fuzz_data_file fuzz_rle fuzz_picture_loader
 
-.PHONY: run test deps build
+.PHONY: run test test-asan fuzz deps build
 
 run: build
 	@$(BUILD_DIR)/src/app/dotwright
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	$(MAKE) test PRESET=asan
+
+fuzz:
+	@scripts/install-deps fuzz
+	cmake --preset fuzz
+	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	scripts/run-fuzzers build/fuzz/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 build: deps
 	cmake --preset $(PRESET)

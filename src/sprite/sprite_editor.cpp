@@ -41,6 +41,11 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
     txtCode->setObjectName(QStringLiteral("txtCode"));
     txtCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The toolkit's default wrapping (at word boundaries, else anywhere) takes
+    // time quadratic in the length of a line: a pasted megabyte without a line
+    // break froze the window for minutes. Breaking anywhere is linear, and the
+    // editor's own lines are far too short to wrap at all.
+    txtCode->setWordWrapMode(QTextOption::WrapAnywhere);
     txtCode->viewport()->installEventFilter(this);
 
     lblHelp = new QLabel(QString::fromLatin1(variant.helpText), this);

@@ -123,13 +123,15 @@ private slots:
     void middleClickPaintsNothingButRewritesTheText();
     void handEditsVanishAtTheNextRelease();
     void dragPaintsTheCellsUnderReportedPositions();
+    void positionsOutsideTheCanvasPaintNothing_data() { opensWithTheEmptySpriteAndInitialPens_data(); }
     void positionsOutsideTheCanvasPaintNothing();
     void clearEmptiesBothViewsAndKeepsThePens();
     void paintedCellsShowAGridLineReadBackCellsDoNot();
     void doubleClickReadsTheTextAndLeavesIt();
     void tooFewDigitsChangeNothing();
     void copyPutsCrLfPlainTextOnTheClipboard();
-    void megabyteTextReadsBack();
+    void hugePastedTextsReadBack_data();
+    void hugePastedTextsReadBack();
 
     void swatchesSetThePens();
     void pressOnOneSwatchReleaseOnAnother();
@@ -425,22 +427,31 @@ void TestSpriteEditor::dragPaintsTheCellsUnderReportedPositions()
 
 void TestSpriteEditor::positionsOutsideTheCanvasPaintNothing()
 {
-    Editor editor(SpriteKind::BlackWhite);
+    QFETCH(SpriteKind, kind);
+    Editor editor(kind);
     // Through the window system, which keeps sending a drag to the canvas after
     // the pointer has left it, even beyond the window.
     QWindow* window = editor.window->windowHandle();
     const QPoint origin = editor.canvas()->pos();
     QTest::mousePress(window, Qt::LeftButton, {}, origin + Editor::pixelOf(75, 75));
-    const QPoint outside[] = {{-1, 100}, {-300, -300}, {200, 100}, {100, 200}, {5000, 5000},
-                              {-100000, 3}};
+    const QPoint outside[] = {{-1, 100},   {-300, -300}, {200, 100},    {100, 200},
+                              {5000, 5000}, {-100000, 3}, {3, 1000000}};
     for (const QPoint& p : outside)
         QTest::mouseMove(window, origin + p);
     QTest::mouseMove(window, origin + Editor::pixelOf(75, 5)); // back inside
     QTest::mouseRelease(window, Qt::LeftButton, {}, origin + QPoint(-1000, -1000));
-    QString expected = emptyText(SpriteKind::BlackWhite);
-    expected.replace(QStringLiteral(";Bitmap\r\n.db %00000000"), QStringLiteral(";Bitmap\r\n.db %00000001"));
-    expected.replace(expected.lastIndexOf(QStringLiteral("%00000000")), 9, QStringLiteral("%00000001"));
-    QCOMPARE(editor.text(), expected);
+
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            QCOMPARE(editor.cell(x, y), x == 7 && (y == 0 || y == 7) ? colours::black
+                                                                     : colours::white);
+    // The release wrote the text of exactly that picture.
+    const QByteArray written = editor.code()->toPlainText().toLatin1();
+    const auto colours = readSpriteCode(kind, std::string_view(written.data(), written.size()));
+    QVERIFY(colours);
+    QCOMPARE((*colours)[7], colours::black);
+    QCOMPARE((*colours)[63], colours::black);
+    QCOMPARE(std::count((*colours).begin(), (*colours).end(), colours::black), 2);
 }
 
 void TestSpriteEditor::clearEmptiesBothViewsAndKeepsThePens()
@@ -533,17 +544,46 @@ void TestSpriteEditor::copyPutsCrLfPlainTextOnTheClipboard()
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
 }
 
-void TestSpriteEditor::megabyteTextReadsBack()
+void TestSpriteEditor::hugePastedTextsReadBack_data()
 {
-    Editor editor(SpriteKind::GreyscaleMasked);
-    // A megabyte of pasted lines with the sprite's digits at the very end.
-    QString text = QStringLiteral("; pasted from somewhere else, line after line .db $ff\n")
-                       .repeated((1 << 20) / 52);
-    text += QString(64, u'1') + QString(64, u'0') + QString(64, u'1');
-    editor.setCode(text);
+    QTest::addColumn<SpriteKind>("kind");
+    QTest::addColumn<int>("megabytes");
+    QTest::addColumn<bool>("oneLine");
+    const std::pair<const char*, SpriteKind> kinds[] = {{"frmSprBW", SpriteKind::BlackWhite},
+                                                        {"frmSprGS", SpriteKind::Greyscale},
+                                                        {"frmSprBWm", SpriteKind::BlackWhiteMasked},
+                                                        {"frmSprGSm", SpriteKind::GreyscaleMasked}};
+    for (const auto& [name, kind] : kinds) {
+        QTest::addRow("%s 1 MiB in one line", name) << kind << 1 << true;
+        QTest::addRow("%s 16 MiB of lines", name) << kind << 16 << false;
+    }
+}
+
+void TestSpriteEditor::hugePastedTextsReadBack()
+{
+    QFETCH(SpriteKind, kind);
+    QFETCH(int, megabytes);
+    QFETCH(bool, oneLine);
+    Editor editor(kind);
+    // Pasted text with the sprite's digits at the very end: light grey where the
+    // kind has it, else black; every character before them is read past.
+    const QString filler = oneLine ? QStringLiteral("x") : QStringLiteral("; pasted line .db $ff\n");
+    QString text = filler.repeated((megabytes << 20) / filler.size());
+    const int layers = layerCount(kind);
+    const bool greys = kind == SpriteKind::Greyscale || kind == SpriteKind::GreyscaleMasked;
+    QString digits = QString(64, u'1');
+    if (layers >= 2)
+        digits += greys ? QString(64, u'0') : QString(64, u'1');
+    if (layers == 3)
+        digits += QString(64, u'1');
+    text += digits;
+    QApplication::clipboard()->setText(text);
+    editor.code()->clear();
+    editor.code()->paste();
     editor.doubleClickCode();
-    QCOMPARE(editor.cell(0, 0), colours::lightGrey);
-    QCOMPARE(editor.cell(7, 7), colours::lightGrey);
+    const Colour expected = greys ? colours::lightGrey : colours::black;
+    QCOMPARE(editor.cell(0, 0), expected);
+    QCOMPARE(editor.cell(7, 7), expected);
 }
 
 void TestSpriteEditor::swatchesSetThePens()
