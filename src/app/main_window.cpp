@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "convert/converter_tool.h"
 #include "sprite/sprite_tool.h"
 #include "ui/control_layout.h"
 #include "ui/tool_icons.h"
@@ -53,6 +54,10 @@ std::unique_ptr<Tool> makeTool(int position)
         return std::make_unique<SpriteTool>(SpriteKind::BlackWhiteMasked);
     case 4:
         return std::make_unique<SpriteTool>(SpriteKind::GreyscaleMasked);
+    case 5:
+        return std::make_unique<ConverterTool>(ConverterKind::BlackWhite);
+    case 6:
+        return std::make_unique<ConverterTool>(ConverterKind::Greyscale);
     default:
         return nullptr;
     }

@@ -24,7 +24,7 @@ public:
     ~MainWindow() override;
 
     // The tool of list position 1 to 6, created the first time it is needed and
-    // reused afterwards; nullptr for a tool this build does not have yet.
+    // reused afterwards; nullptr for any other position.
     Tool* tool(int position);
 
 protected:

@@ -16,10 +16,16 @@ WriteResult failure(const QString& path, const QString& reason)
 // Encoded in memory first, so that a failing disk meets our own write, which
 // reports the system's reason, and never the encoder (the PNG encoder leaks
 // memory when a write fails under it).
-WriteResult writeImage(const QString& path, const QImage& image, const char* format)
+WriteResult writeImage(const QString& path, QImage image, const char* format)
 {
     if (image.isNull())
         return failure(path, QStringLiteral("no picture to write"));
+    // The header's resolution would otherwise follow the screen (or its absence,
+    // in the command-line tool): a fixed 96 dots per inch keeps the same picture's
+    // file the same, byte for byte, whichever program writes it.
+    constexpr int dotsPerMetre = 3780;
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -37,11 +43,18 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
     if (path.isEmpty())
         return {false, QStringLiteral("Cannot write: no file name given")};
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that every failing write reaches us with the system's
+    // reason: a buffered QSaveFile loses the error of its final flush and
+    // commits a file cut short by a full disk as if all went well.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure(path, file.errorString());
     // Returning without commit() removes the temporary file.
-    if (file.write(bytes) != bytes.size())
-        return failure(path, file.errorString());
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return failure(path, file.errorString());
+        done += written;
+    }
     if (!file.commit())
         return failure(path, file.errorString());
     return {true, QString()};

@@ -1,0 +1,105 @@
+// Convert of each converter window must finish well within one frame (16 ms):
+// it runs on every slider step, reading the source preview, drawing all 8192
+// pixels of the converted preview one by one and stepping the progress bar.
+
+#include "convert/picture_converter.h"
+#include "ui/drawing_area.h"
+#include "ui/file_dialog.h"
+#include "ui/window_font.h"
+
+#include <QApplication>
+#include <QImageWriter>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+// Answers every dialog with one path.
+class FixedFileDialog : public FileDialog
+{
+public:
+    explicit FixedFileDialog(QString path) : m_path(std::move(path)) {}
+    QString run(QWidget*, const FileDialogRequest&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// A photograph-like picture: smooth gradients with some noise, so that every
+// grey band and both colours occur.
+QImage samplePicture()
+{
+    std::mt19937 random(1);
+    QImage picture(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const int grey = std::min(255, (x * 2 + y) / 2 + int(random() % 32));
+            picture.setPixel(x, y, qRgb(grey, grey, (grey * 3) % 256));
+        }
+    }
+    return picture;
+}
+
+struct OpenConverter
+{
+    explicit OpenConverter(ConverterKind kind)
+        : dialog(folder.filePath(QStringLiteral("sample.bmp"))),
+          window(std::make_unique<PictureConverter>(kind, layers, dialog, nullptr))
+    {
+        QImageWriter(folder.filePath(QStringLiteral("sample.bmp")), "bmp").write(samplePicture());
+        window->show();
+        window->findChild<QPushButton*>(QStringLiteral("cmdLoad"))->click();
+        QCoreApplication::processEvents();
+    }
+    QTemporaryDir folder;
+    GreyLayers layers;
+    FixedFileDialog dialog;
+    std::unique_ptr<PictureConverter> window;
+};
+
+ConverterKind kindOf(const benchmark::State& state)
+{
+    return static_cast<ConverterKind>(state.range(0));
+}
+
+// Reading the source, converting, drawing into the preview's image and the
+// progress bar's 64 steps.
+void Convert(benchmark::State& state)
+{
+    OpenConverter converter(kindOf(state));
+    for (auto _ : state)
+        converter.window->Convert();
+    state.SetItemsProcessed(state.iterations() * 128 * 64);
+}
+
+// The same, followed by the repaint that puts the result on the screen.
+void ConvertAndPaint(benchmark::State& state)
+{
+    OpenConverter converter(kindOf(state));
+    for (auto _ : state) {
+        converter.window->Convert();
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+// 0: frmPicBW, 1: frmPicGS.
+BENCHMARK(Convert)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertAndPaint)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    installWindowFont();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
