@@ -2,6 +2,7 @@
 // pictures loaded through a fake file dialog, the slider moved with the mouse and
 // the keyboard, files written and read back.
 
+#include "cli_runner.h"
 #include "convert/bit_plane.h"
 #include "convert/converter_tool.h"
 #include "convert/picture_converter.h"
@@ -474,6 +475,9 @@ private slots:
     void cancelWritesNothing();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
+
+    void filesEqualTheCommandLineTools_data();
+    void filesEqualTheCommandLineTools();
 
     void zoomShowsFiveByFiveBlocksAndClosesOnAClick_data();
     void zoomShowsFiveByFiveBlocksAndClosesOnAClick();
@@ -1475,6 +1479,66 @@ void TestConverterWindows::failedWriteKeepsTheOldFileAndSaysWhy()
     QVERIFY2(
         c.warnings.first().contains(missingFolder ? "No such file or directory" : "File too large"),
         qPrintable(c.warnings.first()));
+}
+
+void TestConverterWindows::filesEqualTheCommandLineTools_data()
+{
+    QTest::addColumn<ConverterKind>("kind");
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<int>("level");
+
+    // A large picture of many colours, a partly transparent one smaller than the
+    // screen, and a JPEG that is only partly decoded.
+    QImage wide = pictureOf({300, 200}, [](int x, int y) { return Colour((y * 300 + x) * 277); });
+    QImage glass(100, 50, QImage::Format_ARGB32);
+    for (int y = 0; y < glass.height(); ++y)
+        for (int x = 0; x < glass.width(); ++x)
+            glass.setPixel(x, y, qRgba(x * 2, y * 5, 255 - x, (x * 7 + y * 3) % 256));
+    QImage photo(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, blockColour(x, y));
+    const QString pictures[] = {writePicture(m_dir, QStringLiteral("cli-wide.bmp"), wide),
+                                writePicture(m_dir, QStringLiteral("cli-glass.png"), glass, "png"),
+                                writePicture(m_dir, QStringLiteral("cli-photo.jpg"), photo, "jpg")};
+    for (const ConverterKind kind : {ConverterKind::BlackWhite, ConverterKind::Greyscale})
+        for (const QString& picture : pictures)
+            for (const int level : {0, 1, 37, 50, 99, 100})
+                QTest::addRow("%s %s %d", kind == ConverterKind::BlackWhite ? "bw" : "gs",
+                              qPrintable(QFileInfo(picture).fileName()), level)
+                    << kind << picture << level;
+}
+
+void TestConverterWindows::filesEqualTheCommandLineTools()
+{
+    QFETCH(ConverterKind, kind);
+    QFETCH(QString, picture);
+    QFETCH(int, level);
+    const bool grey = kind == ConverterKind::Greyscale;
+    QTemporaryDir out;
+    Converter c(kind);
+    c.load(picture);
+    c.slider()->setValue(level);
+    c.exportData(out.filePath(QStringLiteral("window.inc")), false);
+    c.exportData(out.filePath(QStringLiteral("window-rle.inc")), true);
+    c.saveBitmap(out.filePath(QStringLiteral("window.bmp")));
+    QVERIFY(c.warnings.isEmpty());
+
+    QCOMPARE(readFile(out.filePath(QStringLiteral("window.inc"))),
+             cliPictureBytes(picture, level, grey, false));
+    QCOMPARE(readFile(out.filePath(QStringLiteral("window-rle.inc"))),
+             cliPictureBytes(picture, level, grey, true));
+
+    QStringList arguments{QStringLiteral("picture"), QStringLiteral("--level"),
+                          QString::number(level), QStringLiteral("--bmp"),
+                          out.filePath(QStringLiteral("cli.bmp")), QStringLiteral("-o"),
+                          out.filePath(QStringLiteral("cli.inc")), picture};
+    if (grey)
+        arguments.insert(1, QStringLiteral("--grey"));
+    const CliRun run = runCliProcess(arguments);
+    QVERIFY2(run.exitCode == 0, run.errors.constData());
+    QCOMPARE(readFile(out.filePath(QStringLiteral("cli.bmp"))),
+             readFile(out.filePath(QStringLiteral("window.bmp"))));
 }
 
 void TestConverterWindows::zoomShowsFiveByFiveBlocksAndClosesOnAClick_data()

@@ -1,0 +1,259 @@
+#include "cli/cli_commands.h"
+#include "cli/cli_options.h"
+
+#include <QBuffer>
+#include <QTest>
+
+namespace {
+
+QString kindName(SpriteKind kind)
+{
+    switch (kind) {
+    case SpriteKind::BlackWhite:
+        return QStringLiteral("bw");
+    case SpriteKind::Greyscale:
+        return QStringLiteral("grey");
+    case SpriteKind::BlackWhiteMasked:
+        return QStringLiteral("bw-mask");
+    case SpriteKind::GreyscaleMasked:
+        return QStringLiteral("grey-mask");
+    }
+    return {};
+}
+
+// The options that matter for the command, in one line a table row can hold.
+QString describe(const CliOptions& options)
+{
+    QStringList parts;
+    switch (options.command) {
+    case CliCommand::Help:
+        return QStringLiteral("help");
+    case CliCommand::Version:
+        return QStringLiteral("version");
+    case CliCommand::Picture:
+        parts << QStringLiteral("picture");
+        if (options.greyscale)
+            parts << QStringLiteral("grey");
+        if (options.compressed)
+            parts << QStringLiteral("rle");
+        parts << QStringLiteral("level=%1").arg(options.level);
+        if (!options.output.isEmpty())
+            parts << QStringLiteral("o=") + options.output;
+        if (!options.bitmap.isEmpty())
+            parts << QStringLiteral("bmp=") + options.bitmap;
+        break;
+    case CliCommand::Sprite:
+        parts << QStringLiteral("sprite") << kindName(options.kind);
+        break;
+    case CliCommand::SpriteRender:
+        parts << QStringLiteral("render") << kindName(options.kind)
+              << QStringLiteral("png=") + options.output;
+        break;
+    case CliCommand::Unpack:
+        parts << QStringLiteral("unpack");
+        if (!options.output.isEmpty())
+            parts << QStringLiteral("o=") + options.output;
+        break;
+    }
+    parts << QStringLiteral("in=") + options.input;
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestCliArguments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void goodCommandLines_data();
+    void goodCommandLines();
+    void usageErrors_data();
+    void usageErrors();
+    void unpackRefusesTerminal();
+    void helpAndVersion();
+};
+
+void TestCliArguments::goodCommandLines_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("help") << QStringList{"--help"} << "help";
+    QTest::newRow("-h") << QStringList{"-h"} << "help";
+    QTest::newRow("help of a command") << QStringList{"picture", "--help"} << "help";
+    QTest::newRow("version") << QStringList{"--version"} << "version";
+
+    QTest::newRow("picture, defaults")
+        << QStringList{"picture", "a.png"} << "picture level=50 in=a.png";
+    QTest::newRow("picture, every option")
+        << QStringList{"picture", "--grey", "--level", "37",    "--rle",
+                       "--bmp",   "p.bmp",  "-o",      "p.inc", "a.png"}
+        << "picture grey rle level=37 o=p.inc bmp=p.bmp in=a.png";
+    QTest::newRow("options after the file")
+        << QStringList{"picture", "a.png", "--rle", "--level=0"} << "picture rle level=0 in=a.png";
+    QTest::newRow("level 100") << QStringList{"picture", "--level", "100", "a.png"}
+                               << "picture level=100 in=a.png";
+    QTest::newRow("level with leading zeros")
+        << QStringList{"picture", "--level", "007", "a.png"} << "picture level=7 in=a.png";
+    QTest::newRow("-o joined to its value")
+        << QStringList{"picture", "-oout.inc", "a.png"} << "picture level=50 o=out.inc in=a.png";
+    QTest::newRow("standard input") << QStringList{"picture", "-"} << "picture level=50 in=-";
+    QTest::newRow("file name after --")
+        << QStringList{"picture", "--", "--odd.png"} << "picture level=50 in=--odd.png";
+
+    QTest::newRow("sprite, default kind") << QStringList{"sprite", "s.png"} << "sprite bw in=s.png";
+    QTest::newRow("sprite grey") << QStringList{"sprite", "--kind", "grey", "s.png"}
+                                 << "sprite grey in=s.png";
+    QTest::newRow("sprite bw-mask")
+        << QStringList{"sprite", "--kind=bw-mask", "s.png"} << "sprite bw-mask in=s.png";
+    QTest::newRow("sprite grey-mask")
+        << QStringList{"sprite", "s.png", "--kind", "grey-mask"} << "sprite grey-mask in=s.png";
+    QTest::newRow("render from a file")
+        << QStringList{"sprite", "--kind", "grey", "--render", "out.png", "code.txt"}
+        << "render grey png=out.png in=code.txt";
+    QTest::newRow("render from standard input")
+        << QStringList{"sprite", "--render", "out.png"} << "render bw png=out.png in=-";
+
+    QTest::newRow("unpack to a file")
+        << QStringList{"unpack", "-o", "u.png", "d.inc"} << "unpack o=u.png in=d.inc";
+    QTest::newRow("unpack to standard output")
+        << QStringList{"unpack", "d.inc"} << "unpack in=d.inc";
+}
+
+void TestCliArguments::goodCommandLines()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+
+    const CommandLine line = parseCommandLine(QStringList{"dotwright-cli"} + arguments);
+    QVERIFY2(line.options.has_value(), qPrintable(line.usageError));
+    QCOMPARE(describe(*line.options), expected);
+}
+
+void TestCliArguments::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no arguments") << QStringList{}
+                                  << "usage: no command given (try dotwright-cli --help)";
+    QTest::newRow("unknown command")
+        << QStringList{"frob", "a.png"}
+        << "frob: unknown command (expected picture, sprite or unpack)";
+    QTest::newRow("option before the command")
+        << QStringList{"--grey", "picture", "a.png"}
+        << "usage: unknown option '--grey'; options follow the command";
+    QTest::newRow("unknown option")
+        << QStringList{"picture", "--foo", "a.png"} << "picture: unknown option '--foo'";
+    QTest::newRow("unknown short option")
+        << QStringList{"unpack", "-x", "d.inc"} << "unpack: unknown option '-x'";
+    QTest::newRow("option of another command")
+        << QStringList{"sprite", "--rle", "s.png"} << "sprite: unknown option '--rle'";
+    QTest::newRow("missing level value")
+        << QStringList{"picture", "a.png", "--level"} << "picture: --level needs a value";
+    QTest::newRow("missing -o value")
+        << QStringList{"unpack", "d.inc", "-o"} << "unpack: -o needs a value";
+    QTest::newRow("empty --bmp") << QStringList{"picture", "--bmp=", "a.png"}
+                                 << "picture: --bmp needs a file name";
+    QTest::newRow("value given to a flag")
+        << QStringList{"picture", "--rle=yes", "a.png"} << "picture: --rle takes no value";
+
+    const QString level = QStringLiteral("picture: --level must be a whole number from 0 to "
+                                         "100, not '%1'");
+    for (const char* text : {"101", "abc", "50x", "-1", "+50", " 50", "5.0", "", "99999999999"}) {
+        QTest::addRow("level '%s'", text)
+            << QStringList{"picture", QStringLiteral("--level=") + text, "a.png"}
+            << level.arg(QString::fromLatin1(text));
+    }
+    QTest::newRow("level given twice")
+        << QStringList{"picture", "--level", "10", "--level", "20", "a.png"}
+        << "picture: --level is given more than once";
+
+    QTest::newRow("no picture") << QStringList{"picture", "--rle"} << "picture: no PICTURE given";
+    QTest::newRow("two pictures") << QStringList{"picture", "a.png", "b.png"}
+                                  << "picture: unexpected argument 'b.png'";
+    QTest::newRow("-o and --bmp the same file")
+        << QStringList{"picture", "-o", "x", "--bmp", "./x", "a.png"}
+        << "picture: -o and --bmp name the same file";
+
+    QTest::newRow("unknown kind") << QStringList{"sprite", "--kind", "colour", "s.png"}
+                                  << "sprite: --kind must be bw, grey, bw-mask or grey-mask, "
+                                     "not 'colour'";
+    QTest::newRow("no image") << QStringList{"sprite", "--kind", "grey"}
+                              << "sprite: no IMAGE given";
+    QTest::newRow("render, two code files")
+        << QStringList{"sprite", "--render", "o.png", "a.txt", "b.txt"}
+        << "sprite: unexpected argument 'b.txt'";
+    QTest::newRow("render without a file name")
+        << QStringList{"sprite", "--render"} << "sprite: --render needs a value";
+
+    QTest::newRow("no data file") << QStringList{"unpack", "-o", "u.png"}
+                                  << "unpack: no DATAFILE given";
+    QTest::newRow("version with an argument")
+        << QStringList{"--version", "picture"} << "--version: unexpected argument 'picture'";
+}
+
+void TestCliArguments::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    const QStringList line = QStringList{"dotwright-cli"} + arguments;
+    const CommandLine parsed = parseCommandLine(line);
+    QVERIFY(!parsed.options.has_value());
+    QCOMPARE(parsed.usageError, message);
+
+    // The same through a whole run: exit status 2, nothing written.
+    QByteArray written;
+    QBuffer output(&written);
+    output.open(QIODevice::WriteOnly);
+    const CliOutcome outcome = runCli(line, {nullptr, &output, false});
+    QCOMPARE(outcome.exitCode, exitUsage);
+    QCOMPARE(outcome.error, message);
+    QVERIFY(!outcome.error.contains(QLatin1Char('\n')));
+    QVERIFY(written.isEmpty());
+}
+
+void TestCliArguments::unpackRefusesTerminal()
+{
+    // A PNG on a terminal is garbage on the screen; with -o the terminal is irrelevant.
+    QByteArray written;
+    QBuffer output(&written);
+    output.open(QIODevice::WriteOnly);
+    const CliOutcome outcome =
+        runCli({"dotwright-cli", "unpack", "no-such-file.inc"}, {nullptr, &output, true});
+    QCOMPARE(outcome.exitCode, exitUsage);
+    QCOMPARE(outcome.error, "unpack: standard output is a terminal; name the PNG with -o OUT.png "
+                            "or redirect the output");
+    QVERIFY(written.isEmpty());
+
+    const CliOutcome toFile = runCli({"dotwright-cli", "unpack", "-o", "u.png", "no-such-file.inc"},
+                                     {nullptr, &output, true});
+    QCOMPARE(toFile.exitCode, exitFailure);
+    QCOMPARE(toFile.error, "no-such-file.inc: file not found");
+}
+
+void TestCliArguments::helpAndVersion()
+{
+    QByteArray written;
+    QBuffer output(&written);
+    output.open(QIODevice::WriteOnly);
+    QCOMPARE(runCli({"dotwright-cli", "--help"}, {nullptr, &output, true}).exitCode, exitSuccess);
+    // The synopsis, word for word as the README gives it.
+    QVERIFY(written.startsWith(
+        "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n"
+        "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] IMAGE\n"
+        "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] --render OUT.png [CODEFILE]\n"
+        "dotwright-cli unpack  [-o OUT.png] DATAFILE\n"
+        "dotwright-cli --help | --version\n"));
+
+    written.clear();
+    output.seek(0);
+    QCOMPARE(runCli({"dotwright-cli", "--version"}, {nullptr, &output, true}).exitCode,
+             exitSuccess);
+    QCOMPARE(written, "dotwright-cli " DOTWRIGHT_VERSION "\n");
+}
+
+QTEST_APPLESS_MAIN(TestCliArguments)
+#include "tst_cli_arguments.moc"

@@ -1,0 +1,692 @@
+#include "cli_runner.h"
+
+#include "common/colour.h"
+#include "convert/bit_plane.h"
+#include "convert/black_white_conversion.h"
+#include "convert/greyscale_conversion.h"
+#include "convert/picture_data_file.h"
+#include "sprite/sprite_code.h"
+#include "ui/file_writer.h"
+#include "ui/picture_loader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <span>
+#include <vector>
+
+namespace {
+
+const QList<int> levels{0, 1, 37, 50, 99, 100};
+
+// An image as a window's drawing area holds it: 96 dots per inch, as on a usual
+// screen and in the tests (the bitmap file stores the resolution).
+QImage imageOf(std::span<const Colour> colours, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.setDotsPerMeterX(3780);
+    image.setDotsPerMeterY(3780);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Colour c = colours[static_cast<std::size_t>(y * width + x)];
+            image.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
+        }
+    }
+    return image;
+}
+
+// The colour numbers of a decoded picture file, row by row; alpha must be opaque.
+std::vector<Colour> coloursOf(const QImage& picture)
+{
+    std::vector<Colour> colours;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            colours.push_back(qAlpha(pixel) == 255
+                                  ? colourFromRgb(qRed(pixel), qGreen(pixel), qBlue(pixel))
+                                  : colours::none);
+        }
+    }
+    return colours;
+}
+
+std::vector<Colour> coloursOf(std::span<const Colour> colours)
+{
+    return {colours.begin(), colours.end()};
+}
+
+bool save(const QImage& image, const QString& path, const char* format)
+{
+    QImageWriter writer(path, format);
+    writer.setQuality(90);
+    return writer.write(image);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What the windows start from: the picture's corner on their white background.
+SourceView sourceOf(const QString& path)
+{
+    const LoadedPicture picture = loadPictureCorner(path);
+    if (!picture.ok())
+        qFatal("fixture %s does not load: %s", qPrintable(path), qPrintable(picture.error));
+    return sourceViewOf(
+        pictureOnBackground(picture.corner, {screenWidth, screenHeight}, colours::white));
+}
+
+// What Convert & Save writes, and what the preview shows, for a source view.
+QByteArray coreDataFile(const SourceView& source, int level, bool greyscale, bool compressed)
+{
+    if (greyscale) {
+        const GreyscaleResult result = convertGreyscale(source, level);
+        return QByteArray::fromStdString(greyscaleDataFile(
+            bitPlaneFromGrid(result.light), bitPlaneFromGrid(result.dark), compressed));
+    }
+    return QByteArray::fromStdString(
+        blackWhiteDataFile(bitPlaneFromPixels(convertBlackWhite(source, level)), compressed));
+}
+
+SourceView corePreview(const SourceView& source, int level, bool greyscale)
+{
+    return greyscale ? convertGreyscale(source, level).preview : convertBlackWhite(source, level);
+}
+
+// Every file below a folder with its content, to show that a run changed nothing.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path),
+                     it.fileInfo().isDir() ? QByteArray("(folder)") : readAll(path));
+    }
+    return files;
+}
+
+// A pseudo-terminal for standard output, so that the tool sees a terminal.
+class Terminal
+{
+public:
+    Terminal()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    ~Terminal()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    const QString& path() const { return m_slave; }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+} // namespace
+
+class TestCliProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void pictureMatchesCore_data();
+    void pictureMatchesCore();
+    void pictureKnownOutput();
+    void bitmapMatchesWindowSave_data();
+    void bitmapMatchesWindowSave();
+
+    void unpackGivesBackPreview_data();
+    void unpackGivesBackPreview();
+    void spriteRoundTrip_data();
+    void spriteRoundTrip();
+    void spriteKnownOutput();
+    void spriteUnrecognisedColours_data();
+    void spriteUnrecognisedColours();
+
+    void failures_data();
+    void failures();
+    void replacedFileKeepsItsMode();
+
+private:
+    QString picture(const QString& name) const { return m_pictures.filePath(name); }
+
+    QTemporaryDir m_pictures;
+    QStringList m_pictureNames;
+};
+
+void TestCliProcess::initTestCase()
+{
+    QVERIFY(m_pictures.isValid());
+    QRandomGenerator random(5);
+
+    // Larger than the screen, colours all over the range: every level sorts them differently.
+    QImage noise(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, 0xFF000000 | random.bounded(0x1000000));
+    }
+    QVERIFY(save(noise, picture("noise.png"), "png"));
+
+    // Colour numbers rising evenly across the screen, with the thresholds of the
+    // levels that have exact ones in the first row: 0, 0x7FFFFF, 0xFFFFFE (black
+    // and white) and the low threshold of the greys at 50, 0x2B2CE0.
+    QImage ramp(screenWidth, screenHeight, QImage::Format_RGB32);
+    for (int y = 0; y < screenHeight; ++y) {
+        for (int x = 0; x < screenWidth; ++x) {
+            const Colour c = static_cast<Colour>(pixelIndex(x, y)) * 2048 + 1023;
+            ramp.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
+        }
+    }
+    const Colour exact[] = {0x000000, 0x7FFFFF, 0xFFFFFE, 0x2B2CE0, 0xFFFFFF};
+    for (int i = 0; i < 5; ++i)
+        ramp.setPixel(i, 0, qRgb(redOf(exact[i]), greenOf(exact[i]), blueOf(exact[i])));
+    QVERIFY(save(ramp, picture("ramp.bmp"), "bmp"));
+
+    // Smaller than the screen and partly transparent: the rest, and what shows
+    // through, is the white background.
+    QImage glass(40, 30, QImage::Format_ARGB32);
+    for (int y = 0; y < glass.height(); ++y) {
+        for (int x = 0; x < glass.width(); ++x)
+            glass.setPixel(x, y, qRgba(x * 6, y * 8, 90, (x * 7 + y * 3) % 256));
+    }
+    QVERIFY(save(glass, picture("glass.png"), "png"));
+
+    QImage photo(200, 100, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x + y, 255 - x, (x * y) % 256));
+    }
+    QVERIFY(save(photo, picture("photo.jpg"), "jpeg"));
+
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(qRgba(0, 0, 0, 0));
+    for (int i = 0; i < 32; ++i) {
+        icon.setPixel(i, i, qRgb(20, 20, 20));
+        icon.setPixel(31 - i, i, qRgb(200, 180, 160));
+    }
+    QVERIFY(save(icon, picture("icon.ico"), "ico"));
+
+    m_pictureNames = {"noise.png", "ramp.bmp", "glass.png", "photo.jpg", "icon.ico"};
+}
+
+void TestCliProcess::pictureMatchesCore_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("greyscale");
+    QTest::addColumn<bool>("compressed");
+    for (const QString& name : m_pictureNames) {
+        for (const int level : levels) {
+            for (const bool greyscale : {false, true}) {
+                for (const bool compressed : {false, true}) {
+                    QTest::addRow("%s %d %s%s", qPrintable(name), level, greyscale ? "grey" : "bw",
+                                  compressed ? " rle" : "")
+                        << name << level << greyscale << compressed;
+                }
+            }
+        }
+    }
+}
+
+// The tool is the windows' core behind a command line: same loader, same
+// conversion, same file text, for every level the slider can take at its ends
+// and a few between.
+void TestCliProcess::pictureMatchesCore()
+{
+    QFETCH(QString, name);
+    QFETCH(int, level);
+    QFETCH(bool, greyscale);
+    QFETCH(bool, compressed);
+
+    const QByteArray written = cliPictureBytes(picture(name), level, greyscale, compressed);
+    QCOMPARE(written, coreDataFile(sourceOf(picture(name)), level, greyscale, compressed));
+}
+
+void TestCliProcess::pictureKnownOutput()
+{
+    // Left half black, right half white: every row is 8 bytes of ones, 8 of zeros.
+    QImage halves(screenWidth, screenHeight, QImage::Format_RGB32);
+    halves.fill(Qt::white);
+    for (int y = 0; y < screenHeight; ++y) {
+        for (int x = 0; x < screenWidth / 2; ++x)
+            halves.setPixel(x, y, qRgb(0, 0, 0));
+    }
+    QVERIFY(save(halves, picture("halves.png"), "png"));
+    QByteArray row = " .db ";
+    for (int i = 0; i < 16; ++i)
+        row += (i > 0 ? "," : "") + QByteArray(i < 8 ? "%11111111" : "%00000000");
+    const QByteArray plain =
+        ";Created with the Dotwright by Quelm\r\n\r\n" + (row + "\r\n").repeated(64);
+    QCOMPARE(cliPictureBytes(picture("halves.png"), 50, false, false), plain);
+
+    // Wholly transparent: the white background, all zeros, compressed.
+    QImage clear(50, 20, QImage::Format_ARGB32);
+    clear.fill(qRgba(0, 0, 0, 0));
+    QVERIFY(save(clear, picture("clear.png"), "png"));
+    QCOMPARE(cliPictureBytes(picture("clear.png"), 50, false, true),
+             ";Created with the Dotwright by Quelm\r\n"
+             ";Original idea: Squashpic by Tennick\r\n"
+             "\r\n"
+             " .db $91,$00,$ff,$91,$00,$ff,$91,$00,$ff,$91,$00,$ff\r\n"
+             " .db $91,$00,$04\r\n"
+             "\r\n"
+             ";1024 bytes compressed to 15 -- 1% of original.\r\n");
+}
+
+void TestCliProcess::bitmapMatchesWindowSave_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("greyscale");
+    for (const QString& name : m_pictureNames) {
+        QTest::addRow("%s bw", qPrintable(name)) << name << false;
+        QTest::addRow("%s grey", qPrintable(name)) << name << true;
+    }
+}
+
+// The window saves its converted preview through writeBitmap; --bmp must give
+// that very file, next to the data file of the same run.
+void TestCliProcess::bitmapMatchesWindowSave()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, greyscale);
+
+    QTemporaryDir folder;
+    QStringList arguments{"picture", "--level", "37", "--bmp", "out.bmp", "-o", "out.inc"};
+    if (greyscale)
+        arguments << "--grey";
+    const CliRun run = runCliProcess(arguments << picture(name), {{}, folder.path(), {}});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errors, QByteArray());
+    QCOMPARE(run.output, QByteArray());
+
+    const SourceView source = sourceOf(picture(name));
+    const SourceView preview = corePreview(source, 37, greyscale);
+    const QString windowFile = folder.filePath("window.bmp");
+    QVERIFY(writeBitmap(windowFile, imageOf(preview, screenWidth, screenHeight)).ok);
+    QCOMPARE(readAll(folder.filePath("out.bmp")), readAll(windowFile));
+    QCOMPARE(coloursOf(QImage(folder.filePath("out.bmp"))), coloursOf(preview));
+    QCOMPARE(readAll(folder.filePath("out.inc")), coreDataFile(source, 37, greyscale, false));
+}
+
+void TestCliProcess::unpackGivesBackPreview_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("greyscale");
+    QTest::addColumn<bool>("compressed");
+    for (const QString& name :
+         {QStringLiteral("noise.png"), QStringLiteral("ramp.bmp"), QStringLiteral("glass.png")}) {
+        for (const int level : levels) {
+            for (const bool greyscale : {false, true}) {
+                for (const bool compressed : {false, true}) {
+                    QTest::addRow("%s %d %s%s", qPrintable(name), level, greyscale ? "grey" : "bw",
+                                  compressed ? " rle" : "")
+                        << name << level << greyscale << compressed;
+                }
+            }
+        }
+    }
+}
+
+// A data file turned back into a picture is the preview it was written from,
+// whether it travels through files or through a pipe, with CR LF or LF lines.
+void TestCliProcess::unpackGivesBackPreview()
+{
+    QFETCH(QString, name);
+    QFETCH(int, level);
+    QFETCH(bool, greyscale);
+    QFETCH(bool, compressed);
+
+    const std::vector<Colour> preview =
+        coloursOf(corePreview(sourceOf(picture(name)), level, greyscale));
+    QTemporaryDir folder;
+    QStringList arguments{"picture", "--level", QString::number(level), "-o", "data.inc"};
+    if (greyscale)
+        arguments << "--grey";
+    if (compressed)
+        arguments << "--rle";
+    QCOMPARE(runCliProcess(arguments << picture(name), {{}, folder.path(), {}}).exitCode, 0);
+    const CliRun unpacked =
+        runCliProcess({"unpack", "-o", "back.png", "data.inc"}, {{}, folder.path(), {}});
+    QCOMPARE(unpacked.exitCode, 0);
+    QCOMPARE(unpacked.errors, QByteArray());
+    const QImage back(folder.filePath("back.png"));
+    QCOMPARE(back.size(), QSize(screenWidth, screenHeight));
+    QCOMPARE(coloursOf(back), preview);
+
+    QByteArray withLf = readAll(folder.filePath("data.inc"));
+    withLf.replace("\r\n", "\n");
+    const CliRun piped = runCliProcess({"unpack", "-"}, {withLf, folder.path(), {}});
+    QCOMPARE(piped.exitCode, 0);
+    QCOMPARE(coloursOf(QImage::fromData(piped.output, "png")), preview);
+}
+
+void TestCliProcess::spriteRoundTrip_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<Colour>>("palette");
+    QTest::addColumn<int>("length");
+    QTest::newRow("bw") << "bw" << QList<Colour>{colours::white, colours::black} << 127;
+    QTest::newRow("grey") << "grey"
+                          << QList<Colour>{colours::white, colours::lightGrey, colours::darkGrey,
+                                           colours::black}
+                          << 267;
+    QTest::newRow("bw-mask") << "bw-mask"
+                             << QList<Colour>{colours::white, colours::black, colours::mask} << 262;
+    QTest::newRow("grey-mask") << "grey-mask"
+                               << QList<Colour>{colours::white, colours::lightGrey,
+                                                colours::darkGrey, colours::black, colours::mask}
+                               << 402;
+}
+
+// The code of an 8 × 8 picture in the colours an editor knows, rendered back,
+// is that picture; pixels beyond the corner play no part.
+void TestCliProcess::spriteRoundTrip()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<Colour>, palette);
+    QFETCH(int, length);
+
+    QRandomGenerator random(qHash(kind));
+    QImage sprite(12, 10, QImage::Format_RGB32);
+    sprite.fill(qRgb(250, 10, 10));
+    std::vector<Colour> expected;
+    for (int y = 0; y < spriteSize; ++y) {
+        for (int x = 0; x < spriteSize; ++x) {
+            const Colour c = palette[int(random.bounded(palette.size()))];
+            sprite.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
+            expected.push_back(c);
+        }
+    }
+    QTemporaryDir folder;
+    QVERIFY(save(sprite, folder.filePath("sprite.png"), "png"));
+
+    const CliRun code =
+        runCliProcess({"sprite", "--kind", kind, "sprite.png"}, {{}, folder.path(), {}});
+    QCOMPARE(code.exitCode, 0);
+    QCOMPARE(code.errors, QByteArray());
+    QCOMPARE(code.output.size(), length);
+    QCOMPARE(code.output.count('\n'), code.output.count("\r\n"));
+    QVERIFY(!code.output.endsWith('\n'));
+
+    const CliRun fromInput = runCliProcess({"sprite", "--kind", kind, "--render", "in.png"},
+                                           {code.output, folder.path(), {}});
+    QCOMPARE(fromInput.exitCode, 0);
+    QCOMPARE(coloursOf(QImage(folder.filePath("in.png"))), expected);
+
+    QVERIFY(writeAll(folder.filePath("code.txt"), code.output));
+    const CliRun fromFile = runCliProcess(
+        {"sprite", "--kind", kind, "--render", "file.png", "code.txt"}, {{}, folder.path(), {}});
+    QCOMPARE(fromFile.exitCode, 0);
+    QCOMPARE(coloursOf(QImage(folder.filePath("file.png"))), expected);
+}
+
+void TestCliProcess::spriteKnownOutput()
+{
+    // A black border round white, the editor's own example.
+    QImage border(spriteSize, spriteSize, QImage::Format_RGB32);
+    border.fill(Qt::white);
+    for (int i = 0; i < spriteSize; ++i) {
+        for (const QPoint p : {QPoint(i, 0), QPoint(i, 7), QPoint(0, i), QPoint(7, i)})
+            border.setPixel(p, qRgb(0, 0, 0));
+    }
+    QVERIFY(save(border, picture("border.bmp"), "bmp"));
+    const CliRun run = runCliProcess({"sprite", picture("border.bmp")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output, ";Bitmap\r\n.db %11111111\r\n.db %10000001\r\n.db %10000001\r\n"
+                         ".db %10000001\r\n.db %10000001\r\n.db %10000001\r\n.db %10000001\r\n"
+                         ".db %11111111");
+}
+
+void TestCliProcess::spriteUnrecognisedColours_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<Colour>("rendered");
+    // All bits 0, as in a freshly opened editor: white, or masked where there is a mask.
+    QTest::newRow("bw") << "bw" << colours::white;
+    QTest::newRow("grey") << "grey" << colours::white;
+    QTest::newRow("bw-mask") << "bw-mask" << colours::mask;
+    QTest::newRow("grey-mask") << "grey-mask" << colours::mask;
+}
+
+// A 4 × 3 picture of colours no editor knows (near-white, near-black, red) and
+// a light grey the black-and-white editors do not know: those pixels get bits
+// 0; beyond the picture the canvas is white.
+void TestCliProcess::spriteUnrecognisedColours()
+{
+    QFETCH(QString, kind);
+    QFETCH(Colour, rendered);
+
+    QImage odd(4, 3, QImage::Format_RGB32);
+    odd.fill(qRgb(254, 255, 255));
+    odd.setPixel(1, 0, qRgb(0, 0, 1));
+    odd.setPixel(2, 1, qRgb(255, 0, 0));
+    odd.setPixel(3, 2, qRgb(192, 192, 192));
+    QTemporaryDir folder;
+    QVERIFY(save(odd, folder.filePath("odd.png"), "png"));
+    const CliRun code =
+        runCliProcess({"sprite", "--kind", kind, "odd.png"}, {{}, folder.path(), {}});
+    QCOMPARE(code.exitCode, 0);
+    QCOMPARE(runCliProcess({"sprite", "--kind", kind, "--render", "back.png"},
+                           {code.output, folder.path(), {}})
+                 .exitCode,
+             0);
+
+    const bool greyscale = kind.startsWith("grey");
+    std::vector<Colour> expected(spriteSize * spriteSize, colours::white);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x)
+            expected[std::size_t(y * spriteSize + x)] = rendered;
+    }
+    if (greyscale)
+        expected[2 * spriteSize + 3] = colours::lightGrey;
+    QCOMPARE(coloursOf(QImage(folder.filePath("back.png"))), expected);
+}
+
+void TestCliProcess::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("output"); // "", "full" (/dev/full) or "terminal"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QStringList intoOld{"-o", "old.inc", "--bmp", "old.bmp"};
+    auto row = [](const char* name) -> QTestData& { return QTest::newRow(name); };
+
+    // Usage errors.
+    row("no arguments") << QStringList{} << QByteArray() << "" << 2
+                        << "usage: no command given (try dotwright-cli --help)";
+    row("unknown option") << QStringList{"picture", "--frob", "-o", "new.inc", "pic.png"}
+                          << QByteArray() << "" << 2 << "picture: unknown option '--frob'";
+    row("missing value") << QStringList{"picture", "pic.png", "-o"} << QByteArray() << "" << 2
+                         << "picture: -o needs a value";
+    for (const char* level : {"101", "abc", "50x"}) {
+        QTest::addRow("level %s", level)
+            << QStringList{"picture", "--level", level, "pic.png"} + intoOld << QByteArray() << ""
+            << 2
+            << QStringLiteral("picture: --level must be a whole number from 0 to 100, not '%1'")
+                   .arg(QLatin1String(level));
+    }
+    row("unknown command") << QStringList{"convert", "pic.png"} << QByteArray() << "" << 2
+                           << "convert: unknown command (expected picture, sprite or unpack)";
+    row("unpack to a terminal") << QStringList{"unpack", "good.inc"} << QByteArray() << "terminal"
+                                << 2
+                                << "unpack: standard output is a terminal; name the PNG with -o "
+                                   "OUT.png or redirect the output";
+
+    // Pictures that cannot be read.
+    row("picture not found") << QStringList{"picture", "missing.png"} + intoOld << QByteArray()
+                             << "" << 1 << "missing.png: file not found";
+    row("not a picture") << QStringList{"picture", "garbage.png"} + intoOld << QByteArray() << ""
+                         << 1 << "garbage.png: not a picture Dotwright can read";
+    row("damaged picture") << QStringList{"picture", "cut.png"} + intoOld << QByteArray() << "" << 1
+                           << "cut.png: damaged or unsupported PNG picture";
+    row("picture from empty input") << QStringList{"picture", "-"} + intoOld << QByteArray() << ""
+                                    << 1 << "standard input: file is empty";
+    row("sprite of a folder") << QStringList{"sprite", "folder"} << QByteArray() << "" << 1
+                              << "folder: is a folder, not a picture";
+
+    // Outputs that cannot be written: nothing is left, nothing changed, even
+    // when the data file could have been written before the bitmap failed.
+    row("-o in a missing folder") << QStringList{"picture", "-o", "nowhere/x.inc", "pic.png"}
+                                  << QByteArray() << "" << 1
+                                  << "nowhere/x.inc: cannot write: No such file or directory";
+    row("--bmp fails, -o exists") << QStringList{"picture",       "-o",     "old.inc", "--bmp",
+                                                 "nowhere/x.bmp", "pic.png"}
+                                  << QByteArray() << "" << 1
+                                  << "nowhere/x.bmp: cannot write: No such file or directory";
+    row("--bmp fails, -o new") << QStringList{"picture",       "-o",     "new.inc", "--bmp",
+                                              "nowhere/x.bmp", "pic.png"}
+                               << QByteArray() << "" << 1
+                               << "nowhere/x.bmp: cannot write: No such file or directory";
+    row("--bmp cannot replace, -o already replaced")
+        << QStringList{"picture", "--grey", "-o", "old.inc", "--bmp", "folder", "pic.png"}
+        << QByteArray() << "" << 1 << "folder: cannot write: Is a directory";
+    row("-o cannot replace, --bmp exists")
+        << QStringList{"picture", "-o", "folder", "--bmp", "old.bmp", "pic.png"} << QByteArray()
+        << "" << 1 << "folder: cannot write: Is a directory";
+    row("standard output full, --bmp exists")
+        << QStringList{"picture", "--bmp", "old.bmp", "pic.png"} << QByteArray() << "full" << 1
+        << "standard output: cannot write: No space left on device";
+
+    // Data files that do not decode.
+    row("data file not found") << QStringList{"unpack", "-o", "old.png", "missing.inc"}
+                               << QByteArray() << "" << 1 << "missing.inc: file not found";
+    row("data file does not parse")
+        << QStringList{"unpack", "-o", "old.png", "bad.inc"} << QByteArray() << "" << 1
+        << "bad.inc: line 3: expected 16 binary bytes, found 15";
+    row("block too short") << QStringList{"unpack", "-o", "old.png", "short.inc"} << QByteArray()
+                           << "" << 1
+                           << "short.inc: line 4: compressed block does not decode to 1024 bytes";
+    row("data file on input does not parse")
+        << QStringList{"unpack", "-o", "old.png", "-"} << QByteArray(";comment\n\nhello\n") << ""
+        << 1 << "standard input: line 3: unexpected text";
+    row("unpack into a missing folder")
+        << QStringList{"unpack", "-o", "nowhere/u.png", "good.inc"} << QByteArray() << "" << 1
+        << "nowhere/u.png: cannot write: No such file or directory";
+
+    // Sprite code too short to read.
+    row("63 digits in a file") << QStringList{"sprite", "--render", "old.png", "code63.txt"}
+                               << QByteArray() << "" << 1
+                               << "code63.txt: too few digits: bw sprite code needs 64 digits 0 "
+                                  "and 1, found 63";
+    row("127 digits on input, grey")
+        << QStringList{"sprite", "--kind", "grey", "--render", "old.png"}
+        << QByteArray(";Light Layer 2-9\r\n") + QByteArray(127, '1') << "" << 1
+        << "standard input: too few digits: grey sprite code needs 128 digits 0 and 1, found 127";
+    row("render into a missing folder")
+        << QStringList{"sprite", "--render", "nowhere/s.png"} << QByteArray(64, '0') << "" << 1
+        << "nowhere/s.png: cannot write: No such file or directory";
+}
+
+// Every failure: its exit status, one line on standard error, nothing on
+// standard output, and the folder exactly as before the run.
+void TestCliProcess::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("pic.png")));
+    QVERIFY(writeAll(folder.filePath("old.inc"), "old data file\r\n"));
+    QVERIFY(writeAll(folder.filePath("old.bmp"), "old bitmap"));
+    QVERIFY(writeAll(folder.filePath("old.png"), "old png"));
+    QVERIFY(QDir(folder.path()).mkdir("folder"));
+    QVERIFY(writeAll(folder.filePath("folder/keep.txt"), "kept"));
+    QVERIFY(writeAll(folder.filePath("garbage.png"), "this is not a picture"));
+    QVERIFY(writeAll(folder.filePath("cut.png"), readAll(picture("noise.png")).left(300)));
+    QVERIFY(writeAll(folder.filePath("good.inc"),
+                     QByteArray::fromStdString(blackWhiteDataFile(BitPlane{}, false))));
+    QByteArray bad = QByteArray::fromStdString(blackWhiteDataFile(BitPlane{}, false));
+    bad.replace(",%00000000\r\n", "\r\n"); // every row one byte short; line 3 is the first
+    QVERIFY(writeAll(folder.filePath("bad.inc"), bad));
+    QVERIFY(writeAll(folder.filePath("short.inc"),
+                     ";Created with the Dotwright by Quelm\r\n"
+                     ";Original idea: Squashpic by Tennick\r\n\r\n"
+                     " .db $91,$00,$ff\r\n\r\n"
+                     ";1024 bytes compressed to 3 -- 0% of original.\r\n"));
+    QVERIFY(writeAll(folder.filePath("code63.txt"), ";Bitmap\r\n" + QByteArray(63, '1')));
+    const QMap<QString, QByteArray> before = snapshot(folder.path());
+
+    Terminal terminal;
+    CliRunSetup setup{input, folder.path(), {}};
+    if (output == "full") {
+        setup.outputFile = QStringLiteral("/dev/full");
+    } else if (output == "terminal") {
+        // The in-process tests cover the rule itself; this row shows the wiring.
+        if (terminal.path().isEmpty())
+            QSKIP("no pseudo-terminal available");
+        setup.outputFile = terminal.path();
+    }
+    const CliRun run = runCliProcess(arguments, setup);
+
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(run.errors), QStringLiteral("dotwright-cli: ") + message + "\n");
+    QCOMPARE(run.output, QByteArray());
+    QCOMPARE(snapshot(folder.path()), before);
+}
+
+// A replaced file keeps its permissions; a new one gets the usual ones.
+void TestCliProcess::replacedFileKeepsItsMode()
+{
+    QTemporaryDir folder;
+    const QString old = folder.filePath("old.inc");
+    QVERIFY(writeAll(old, "old"));
+    QCOMPARE(::chmod(QFile::encodeName(old).constData(), 0640), 0);
+
+    const CliRun run =
+        runCliProcess({"picture", "-o", "old.inc", "--bmp", "new.bmp", picture("noise.png")},
+                      {{}, folder.path(), {}});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(readAll(old).startsWith(";Created with the Dotwright by Quelm"));
+
+    struct stat status
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(old).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0640));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    QCOMPARE(::stat(QFile::encodeName(folder.filePath("new.bmp")).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0666 & ~mask));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"new.bmp", "old.inc"}));
+}
+
+QTEST_GUILESS_MAIN(TestCliProcess)
+#include "tst_cli_process.moc"
