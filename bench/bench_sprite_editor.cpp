@@ -32,7 +32,10 @@ struct OpenEditor
     QPlainTextEdit* code = nullptr;
 };
 
-SpriteKind kindOf(const benchmark::State& state) { return static_cast<SpriteKind>(state.range(0)); }
+SpriteKind kindOf(const benchmark::State& state)
+{
+    return static_cast<SpriteKind>(state.range(0));
+}
 
 void picSprite_MouseDownAndUp(benchmark::State& state)
 {

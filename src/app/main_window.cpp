@@ -115,7 +115,8 @@ MainWindow::~MainWindow() = default;
 void MainWindow::Form_Load()
 {
     for (const ToolEntry& entry : toolEntries) {
-        auto* item = new QListWidgetItem(toolWindowIcon(entry.icon), QString::fromLatin1(entry.text));
+        auto* item =
+            new QListWidgetItem(toolWindowIcon(entry.icon), QString::fromLatin1(entry.text));
         item->setData(positionRole, entry.position);
         item->setData(toolKeyRole, QString::fromLatin1(entry.key));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);

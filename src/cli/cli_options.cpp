@@ -17,6 +17,14 @@ CommandLine usageError(const QString& what, const QString& why)
     return {std::nullopt, what + QStringLiteral(": ") + why};
 }
 
+// A command takes at most one file; the first one too many is named.
+std::optional<QString> extraArgument(const QStringList& files)
+{
+    if (files.size() > 1)
+        return QStringLiteral("unexpected argument '%1'").arg(files[1]);
+    return std::nullopt;
+}
+
 CommandLine accepted(const CliOptions& options)
 {
     return {options, QString()};
@@ -167,9 +175,8 @@ CommandLine parsePicture(const QStringList& arguments)
     const QStringList files = parser.files();
     if (files.isEmpty())
         return usageError(parser.command(), QStringLiteral("no PICTURE given"));
-    if (files.size() > 1)
-        return usageError(parser.command(),
-                          QStringLiteral("unexpected argument '%1'").arg(files[1]));
+    if (const auto extra = extraArgument(files))
+        return usageError(parser.command(), *extra);
     options.input = files.first();
     return accepted(options);
 }
@@ -208,9 +215,8 @@ CommandLine parseSprite(const QStringList& arguments)
         options.output = parser.value(QStringLiteral("render"));
         if (options.output.isEmpty())
             return usageError(parser.command(), QStringLiteral("--render needs a file name"));
-        if (files.size() > 1)
-            return usageError(parser.command(),
-                              QStringLiteral("unexpected argument '%1'").arg(files[1]));
+        if (const auto extra = extraArgument(files))
+            return usageError(parser.command(), *extra);
         options.input = files.isEmpty() ? QStringLiteral("-") : files.first();
         return accepted(options);
     }
@@ -218,9 +224,8 @@ CommandLine parseSprite(const QStringList& arguments)
     options.command = CliCommand::Sprite;
     if (files.isEmpty())
         return usageError(parser.command(), QStringLiteral("no IMAGE given"));
-    if (files.size() > 1)
-        return usageError(parser.command(),
-                          QStringLiteral("unexpected argument '%1'").arg(files[1]));
+    if (const auto extra = extraArgument(files))
+        return usageError(parser.command(), *extra);
     options.input = files.first();
     return accepted(options);
 }
@@ -242,9 +247,8 @@ CommandLine parseUnpack(const QStringList& arguments)
     const QStringList files = parser.files();
     if (files.isEmpty())
         return usageError(parser.command(), QStringLiteral("no DATAFILE given"));
-    if (files.size() > 1)
-        return usageError(parser.command(),
-                          QStringLiteral("unexpected argument '%1'").arg(files[1]));
+    if (const auto extra = extraArgument(files))
+        return usageError(parser.command(), *extra);
     options.input = files.first();
     return accepted(options);
 }

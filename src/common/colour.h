@@ -26,6 +26,15 @@ inline constexpr Colour colourFromRgb(int red, int green, int blue)
            static_cast<Colour>(blue & 0xFF) << 16;
 }
 
-inline constexpr int redOf(Colour c) { return static_cast<int>(c & 0xFF); }
-inline constexpr int greenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
-inline constexpr int blueOf(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
+inline constexpr int redOf(Colour c)
+{
+    return static_cast<int>(c & 0xFF);
+}
+inline constexpr int greenOf(Colour c)
+{
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+inline constexpr int blueOf(Colour c)
+{
+    return static_cast<int>((c >> 16) & 0xFF);
+}

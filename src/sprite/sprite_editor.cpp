@@ -107,7 +107,8 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
 void SpriteEditor::buildSizeRow()
 {
     // The sprite size is fixed at 8 × 8: the row only shows it and takes no input.
-    auto* lblSize = new QLabel(QStringLiteral("Size:                    x                   pixels"), this);
+    auto* lblSize =
+        new QLabel(QStringLiteral("Size:                    x                   pixels"), this);
     lblSize->setObjectName(QStringLiteral("lblSize"));
     auto* txtWidth = new QLineEdit(QStringLiteral("8"), this);
     txtWidth->setObjectName(QStringLiteral("txtWidth"));
@@ -119,13 +120,14 @@ void SpriteEditor::buildSizeRow()
     vscHeight->setObjectName(QStringLiteral("vscHeight"));
     for (QLineEdit* box : {txtWidth, txtHeight})
         box->setAlignment(Qt::AlignCenter);
-    for (QWidget* control : std::initializer_list<QWidget*>{lblSize, txtWidth, vscWidth, txtHeight,
-                                                            vscHeight}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{lblSize, txtWidth, vscWidth, txtHeight, vscHeight}) {
         control->setEnabled(false);
         control->setFocusPolicy(Qt::NoFocus);
     }
     // The boxes lie over the spaces of the caption.
-    for (QWidget* control : std::initializer_list<QWidget*>{txtWidth, vscWidth, txtHeight, vscHeight})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{txtWidth, vscWidth, txtHeight, vscHeight})
         control->raise();
 }
 
@@ -139,7 +141,10 @@ void SpriteEditor::showEvent(QShowEvent* event)
     }
 }
 
-void SpriteEditor::Form_Load() { ConverttoText(); }
+void SpriteEditor::Form_Load()
+{
+    ConverttoText();
+}
 
 void SpriteEditor::paintCell(int button, float x, float y)
 {
@@ -178,7 +183,10 @@ void SpriteEditor::picSprite_MouseMove(int button, int, float x, float y)
     paintCell(button, x, y);
 }
 
-void SpriteEditor::picSprite_MouseUp(int, int, float, float) { ConverttoText(); }
+void SpriteEditor::picSprite_MouseUp(int, int, float, float)
+{
+    ConverttoText();
+}
 
 void SpriteEditor::cmdClear_Click()
 {
@@ -187,9 +195,15 @@ void SpriteEditor::cmdClear_Click()
     ConverttoText();
 }
 
-void SpriteEditor::txtCode_DblClick() { ConverttoPict(); }
+void SpriteEditor::txtCode_DblClick()
+{
+    ConverttoPict();
+}
 
-void SpriteEditor::cmdClipboard_Click() { copyPlainTextToClipboard(txtCode->toPlainText()); }
+void SpriteEditor::cmdClipboard_Click()
+{
+    copyPlainTextToClipboard(txtCode->toPlainText());
+}
 
 void SpriteEditor::setPenFromSwatch(int button, Colour colour)
 {
@@ -199,11 +213,26 @@ void SpriteEditor::setPenFromSwatch(int button, Colour colour)
         picPen2->setBackColor(colour);
 }
 
-void SpriteEditor::picWhite_MouseUp(int button) { setPenFromSwatch(button, colours::white); }
-void SpriteEditor::picLight_MouseUp(int button) { setPenFromSwatch(button, colours::lightGrey); }
-void SpriteEditor::picDark_MouseUp(int button) { setPenFromSwatch(button, colours::darkGrey); }
-void SpriteEditor::picBlack_MouseUp(int button) { setPenFromSwatch(button, colours::black); }
-void SpriteEditor::picMask_MouseUp(int button) { setPenFromSwatch(button, colours::mask); }
+void SpriteEditor::picWhite_MouseUp(int button)
+{
+    setPenFromSwatch(button, colours::white);
+}
+void SpriteEditor::picLight_MouseUp(int button)
+{
+    setPenFromSwatch(button, colours::lightGrey);
+}
+void SpriteEditor::picDark_MouseUp(int button)
+{
+    setPenFromSwatch(button, colours::darkGrey);
+}
+void SpriteEditor::picBlack_MouseUp(int button)
+{
+    setPenFromSwatch(button, colours::black);
+}
+void SpriteEditor::picMask_MouseUp(int button)
+{
+    setPenFromSwatch(button, colours::mask);
+}
 
 void SpriteEditor::ConverttoText()
 {

@@ -2,8 +2,8 @@
 
 namespace {
 
-#define HELP_COMMON                                                                               \
-    "The \"Copy\"-Button copies the Sprite-Code to the clipboard. If you manually change the "    \
+#define HELP_COMMON                                                                                \
+    "The \"Copy\"-Button copies the Sprite-Code to the clipboard. If you manually change the "     \
     "textbox, double-click it to actualize the view."
 
 // The light-grey swatch is exactly C0C0C0, whatever the platform's control colour.
@@ -18,7 +18,8 @@ constexpr ColourSwatch maskedSwatches[] = {whiteSwatch, blackSwatch, maskSwatch}
 constexpr ColourSwatch greyscaleMaskedSwatches[] = {whiteSwatch, lightSwatch, darkSwatch,
                                                     blackSwatch, maskSwatch};
 
-// Layouts in pixels of the client area: left, top, width, height.
+// Layouts in pixels of the client area: left, top, width, height, one control a line.
+// clang-format off
 const ControlPlace blackWhiteLayout[] = {
     {"txtCode", {8, 8, 137, 137}},
     {"lblHelp", {8, 152, 137, 81}},
@@ -80,20 +81,61 @@ const ControlPlace greyscaleMaskedLayout[] = {
     {"lblHelp", {120, 256, 289, 145}},
 };
 
+// clang-format on
+
 const SpriteVariant variants[] = {
-    {SpriteKind::BlackWhite, "frmSprBW", "Sprite-Editor for Black&White Sprites", {450, 246},
-     WindowPlacement::CentredOverOwner, 1, 1.0F, true, HELP_COMMON, {}, blackWhiteLayout},
-    {SpriteKind::Greyscale, "frmSprGS", "Sprite-Editor for Greyscale Sprites", {424, 286},
-     WindowPlacement::CentredOverOwner, 2, 0.0F, false, HELP_COMMON, greyscaleSwatches,
-     greyscaleLayout},
-    {SpriteKind::BlackWhiteMasked, "frmSprBWm", "Sprite-Editor for Black&White Sprites with Mask",
-     {473, 289}, WindowPlacement::SystemPlaced, 0, 0.0F, false,
-     HELP_COMMON " The third color (orange) indicates a masked pixel.", maskedSwatches,
-     blackWhiteMaskedLayout},
-    {SpriteKind::GreyscaleMasked, "frmSprGSm", "Sprite-Editor for Greyscale Sprites with Mask",
-     {417, 409}, WindowPlacement::SystemPlaced, 0, 0.0F, false,
-     HELP_COMMON " The fifth color (orange) indicates a masked pixel.", greyscaleMaskedSwatches,
-     greyscaleMaskedLayout},
+    {
+        .kind = SpriteKind::BlackWhite,
+        .objectName = "frmSprBW",
+        .title = "Sprite-Editor for Black&White Sprites",
+        .clientSize = {450, 246},
+        .placement = WindowPlacement::CentredOverOwner,
+        .windowIcon = 1,
+        .sampleOffset = 1.0F,
+        .sizeRow = true,
+        .helpText = HELP_COMMON,
+        .swatches = {},
+        .layout = blackWhiteLayout,
+    },
+    {
+        .kind = SpriteKind::Greyscale,
+        .objectName = "frmSprGS",
+        .title = "Sprite-Editor for Greyscale Sprites",
+        .clientSize = {424, 286},
+        .placement = WindowPlacement::CentredOverOwner,
+        .windowIcon = 2,
+        .sampleOffset = 0.0F,
+        .sizeRow = false,
+        .helpText = HELP_COMMON,
+        .swatches = greyscaleSwatches,
+        .layout = greyscaleLayout,
+    },
+    {
+        .kind = SpriteKind::BlackWhiteMasked,
+        .objectName = "frmSprBWm",
+        .title = "Sprite-Editor for Black&White Sprites with Mask",
+        .clientSize = {473, 289},
+        .placement = WindowPlacement::SystemPlaced,
+        .windowIcon = 0,
+        .sampleOffset = 0.0F,
+        .sizeRow = false,
+        .helpText = HELP_COMMON " The third color (orange) indicates a masked pixel.",
+        .swatches = maskedSwatches,
+        .layout = blackWhiteMaskedLayout,
+    },
+    {
+        .kind = SpriteKind::GreyscaleMasked,
+        .objectName = "frmSprGSm",
+        .title = "Sprite-Editor for Greyscale Sprites with Mask",
+        .clientSize = {417, 409},
+        .placement = WindowPlacement::SystemPlaced,
+        .windowIcon = 0,
+        .sampleOffset = 0.0F,
+        .sizeRow = false,
+        .helpText = HELP_COMMON " The fifth color (orange) indicates a masked pixel.",
+        .swatches = greyscaleMaskedSwatches,
+        .layout = greyscaleMaskedLayout,
+    },
 };
 
 } // namespace

@@ -11,9 +11,15 @@
 
 namespace {
 
-QRgb rgbOf(Colour c) { return qRgb(redOf(c), greenOf(c), blueOf(c)); }
+QRgb rgbOf(Colour c)
+{
+    return qRgb(redOf(c), greenOf(c), blueOf(c));
+}
 
-Colour colourOf(QRgb rgb) { return colourFromRgb(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
+Colour colourOf(QRgb rgb)
+{
+    return colourFromRgb(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}
 
 int buttonValue(Qt::MouseButton button)
 {

@@ -78,8 +78,9 @@ void drawSpriteIcon(QImage& image, bool greys, bool masked)
     frame.end();
     // Dots in the frame's corners: white, or green for a masked sprite.
     const QColor dot = masked ? vgaGreen : vgaWhite;
-    for (const QPoint corner : {square.topLeft() - QPoint(1, 1), QPoint(square.right(), square.top() - 1),
-                                QPoint(square.left() - 1, square.bottom()), square.bottomRight()}) {
+    for (const QPoint corner :
+         {square.topLeft() - QPoint(1, 1), QPoint(square.right(), square.top() - 1),
+          QPoint(square.left() - 1, square.bottom()), square.bottomRight()}) {
         image.setPixelColor(corner, dot);
         if (masked) {
             // Two pixels, so the mask dots still show on a small icon.
@@ -132,7 +133,10 @@ QImage drawIcon(int number)
 
 } // namespace
 
-QPixmap toolIconPixmap(int number) { return QPixmap::fromImage(drawIcon(number)); }
+QPixmap toolIconPixmap(int number)
+{
+    return QPixmap::fromImage(drawIcon(number));
+}
 
 QIcon toolWindowIcon(int number, bool fullColour)
 {
@@ -158,8 +162,8 @@ QPixmap logoPixmap()
     p.setPen(vgaNavy);
     p.drawRect(0, 0, 88, 40);
     // A row of sprite dots over the name: the four greys and the mask colour.
-    const QColor dots[] = {vgaBlack, vgaGrey, vgaSilver, QColor(255, 128, 0), vgaBlack, vgaGrey,
-                           vgaSilver};
+    const QColor dots[] = {vgaBlack, vgaGrey, vgaSilver, QColor(255, 128, 0),
+                           vgaBlack, vgaGrey, vgaSilver};
     int x = 8;
     for (const QColor& c : dots) {
         p.fillRect(x, 6, 6, 6, c);

@@ -101,10 +101,11 @@ void TestMainWindow::windowMatchesItsDescription()
 void TestMainWindow::listHoldsTheSixToolsInOrder()
 {
     MainWindow window;
-    const QStringList texts = {"Sprite B&W",  "Sprite Greyscale", "Masked Sprite B&W",
-                               "Masked Sprite Greyscale", "Picture B&W", "Picture Greyscale"};
-    const QStringList keys = {"SpriteEditorBW",     "SpriteEditorGS",     "SpriteEditorBWm",
-                              "SpriteEditorGSm",    "PictureConverterBW", "PictureConverterGS"};
+    const QStringList texts = {"Sprite B&W",        "Sprite Greyscale",
+                               "Masked Sprite B&W", "Masked Sprite Greyscale",
+                               "Picture B&W",       "Picture Greyscale"};
+    const QStringList keys = {"SpriteEditorBW",  "SpriteEditorGS",     "SpriteEditorBWm",
+                              "SpriteEditorGSm", "PictureConverterBW", "PictureConverterGS"};
     QCOMPARE(list(window)->count(), 6);
     QCOMPARE(list(window)->viewMode(), QListView::IconMode);
     QCOMPARE(list(window)->iconSize(), QSize(32, 32));
@@ -157,9 +158,7 @@ void TestMainWindow::doubleClickOpensTheSelectedTool()
     bool modalOverMain = false;
     const QString opened = withModalWindow(
         [&] { doubleClickList(main, entryCentre(main, row)); },
-        [&](QWidget* tool) {
-            modalOverMain = tool->isModal() && tool->parentWidget() == &main;
-        });
+        [&](QWidget* tool) { modalOverMain = tool->isModal() && tool->parentWidget() == &main; });
     QCOMPARE(opened, window);
     QVERIFY(modalOverMain);
 }
@@ -218,20 +217,22 @@ void TestMainWindow::reopenedToolStartsAfresh()
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     Tool* first = main.tool(1);
     QString textBeforeClose;
-    withModalWindow([&] { doubleClickList(main, entryCentre(main, 0)); },
-                    [&](QWidget* tool) {
-                        auto* canvas = tool->findChild<DrawingArea*>(QStringLiteral("picSprite"));
-                        QTest::mouseClick(canvas, Qt::LeftButton, {}, {10, 10});
-                        textBeforeClose =
-                            tool->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"))->toPlainText();
-                    });
+    withModalWindow(
+        [&] { doubleClickList(main, entryCentre(main, 0)); },
+        [&](QWidget* tool) {
+            auto* canvas = tool->findChild<DrawingArea*>(QStringLiteral("picSprite"));
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, {10, 10});
+            textBeforeClose =
+                tool->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"))->toPlainText();
+        });
     QVERIFY(textBeforeClose.contains(QLatin1String("%10000000")));
     QString textAfterReopen;
-    withModalWindow([&] { doubleClickList(main, entryCentre(main, 0)); },
-                    [&](QWidget* tool) {
-                        textAfterReopen =
-                            tool->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"))->toPlainText();
-                    });
+    withModalWindow(
+        [&] { doubleClickList(main, entryCentre(main, 0)); },
+        [&](QWidget* tool) {
+            textAfterReopen =
+                tool->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"))->toPlainText();
+        });
     QVERIFY(!textAfterReopen.contains(QLatin1Char('1')));
     QCOMPARE(main.tool(1), first); // the same tool object, a fresh window
 }

@@ -7,6 +7,7 @@
 #include "convert/converter_tool.h"
 #include "convert/picture_converter.h"
 #include "convert/picture_data_file.h"
+#include "support/file_size_limit.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/window_font.h"
@@ -31,11 +32,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(ConverterKind)
 
@@ -331,33 +330,6 @@ QByteArray emptyFile(ConverterKind kind, bool compressed)
     return credits + "\r\nLightLayer:\r\n" + crLfLines(plainRows()) + "\r\nDarkLayer:\r\n" +
            crLfLines(plainRows());
 }
-
-// Lowers the largest file size this process may write, as a full disk stops a
-// write (a read-only folder stops no one here: the tests may run as root).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit lowered = m_previous;
-        lowered.rlim_cur = std::min(bytes, m_previous.rlim_max);
-        setrlimit(RLIMIT_FSIZE, &lowered);
-        // Without this the kernel ends the process instead of failing the write.
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 // Makes `folder` the current working directory while it lives.
 class WorkingDirectory
@@ -1529,10 +1501,14 @@ void TestConverterWindows::filesEqualTheCommandLineTools()
     QCOMPARE(readFile(out.filePath(QStringLiteral("window-rle.inc"))),
              cliPictureBytes(picture, level, grey, true));
 
-    QStringList arguments{QStringLiteral("picture"), QStringLiteral("--level"),
-                          QString::number(level), QStringLiteral("--bmp"),
-                          out.filePath(QStringLiteral("cli.bmp")), QStringLiteral("-o"),
-                          out.filePath(QStringLiteral("cli.inc")), picture};
+    QStringList arguments{QStringLiteral("picture"),
+                          QStringLiteral("--level"),
+                          QString::number(level),
+                          QStringLiteral("--bmp"),
+                          out.filePath(QStringLiteral("cli.bmp")),
+                          QStringLiteral("-o"),
+                          out.filePath(QStringLiteral("cli.inc")),
+                          picture};
     if (grey)
         arguments.insert(1, QStringLiteral("--grey"));
     const CliRun run = runCliProcess(arguments);

@@ -105,8 +105,7 @@ void TestSpriteCode::writesTheEmptySpriteOfEachKind_data()
     QTest::addColumn<int>("length");
     const QByteArray empty = emptyBitmapRows;
     const QByteArray ones = fullRows;
-    QTest::newRow("black and white")
-        << SpriteKind::BlackWhite << crlf(";Bitmap\n" + empty) << 127;
+    QTest::newRow("black and white") << SpriteKind::BlackWhite << crlf(";Bitmap\n" + empty) << 127;
     QTest::newRow("greyscale") << SpriteKind::Greyscale
                                << crlf(";Light Layer\n" + empty + "\n\n;Dark Layer\n" + empty)
                                << 267;
@@ -206,8 +205,8 @@ void TestSpriteCode::readsTexts_data()
         ";Light Layer\n.db %01010000\n" + QByteArray(".db %00000000\n").repeated(7) +
         "\n;Dark Layer\n.db %00110000\n" + QByteArray(".db %00000000\n").repeated(7);
 
-    QTest::newRow("64 bare digits") << SpriteKind::BlackWhite << ("1" + QByteArray(63, '0'))
-                                    << ("b" + QByteArray(63, 'w'));
+    QTest::newRow("64 bare digits")
+        << SpriteKind::BlackWhite << ("1" + QByteArray(63, '0')) << ("b" + QByteArray(63, 'w'));
     QTest::newRow("63 digits change nothing")
         << SpriteKind::BlackWhite << QByteArray(63, '1') << QByteArray();
     QTest::newRow("empty") << SpriteKind::BlackWhite << QByteArray() << QByteArray();
@@ -218,9 +217,11 @@ void TestSpriteCode::readsTexts_data()
         << SpriteKind::BlackWhite << ("23456789" + QByteArray(63, '0') + "9" + "1")
         << (QByteArray(63, 'w') + "b");
     QTest::newRow("hexadecimal $10 adds a 1 and a 0")
-        << SpriteKind::BlackWhite << (".db $10\n" + QByteArray(62, '0')) << ("bw" + QByteArray(62, 'w'));
+        << SpriteKind::BlackWhite << (".db $10\n" + QByteArray(62, '0'))
+        << ("bw" + QByteArray(62, 'w'));
     QTest::newRow("a 1 in a comment shifts every pixel")
-        << SpriteKind::BlackWhite << (";sprite 1\n" + QByteArray("1") + QByteArray(62, '0') + "1")
+        << SpriteKind::BlackWhite
+        << (";sprite 1\n" + QByteArray("1") + QByteArray(62, '0') + "1")
         // The comment's 1 and the first data digit; the last data digit is dropped.
         << ("bb" + QByteArray(62, 'w'));
     QTest::newRow("extra digits are ignored")
@@ -246,7 +247,8 @@ void TestSpriteCode::readsTexts_data()
         << SpriteKind::Greyscale << ("010" + QByteArray(61, '0') + "110" + QByteArray(61, '0'))
         << ("dbw" + QByteArray(61, 'w'));
     QTest::newRow("mask digit 0 hides whatever the bitmap says")
-        << SpriteKind::BlackWhiteMasked << ("0110" + QByteArray(60, '0') + "1010" + QByteArray(60, '1'))
+        << SpriteKind::BlackWhiteMasked
+        << ("0110" + QByteArray(60, '0') + "1010" + QByteArray(60, '1'))
         << ("wmbm" + QByteArray(60, 'w'));
     QTest::newRow("greyscale mask digit 0 hides black")
         << SpriteKind::GreyscaleMasked << (ones64 + ones64 + "0" + QByteArray(63, '1'))

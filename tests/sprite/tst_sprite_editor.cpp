@@ -31,12 +31,13 @@ QString emptyText(SpriteKind kind)
     case SpriteKind::BlackWhite:
         return QStringLiteral(";Bitmap") + zeros;
     case SpriteKind::Greyscale:
-        return QStringLiteral(";Light Layer") + zeros + QStringLiteral("\r\n\r\n;Dark Layer") + zeros;
+        return QStringLiteral(";Light Layer") + zeros + QStringLiteral("\r\n\r\n;Dark Layer") +
+               zeros;
     case SpriteKind::BlackWhiteMasked:
         return QStringLiteral(";Bitmap") + zeros + QStringLiteral("\r\n\r\n;Mask Layer") + ones;
     case SpriteKind::GreyscaleMasked:
-        return QStringLiteral(";Light Layer") + zeros + QStringLiteral("\r\n\r\n;Dark Layer") + zeros +
-               QStringLiteral("\r\n\r\n;Mask Layer") + ones;
+        return QStringLiteral(";Light Layer") + zeros + QStringLiteral("\r\n\r\n;Dark Layer") +
+               zeros + QStringLiteral("\r\n\r\n;Mask Layer") + ones;
     }
     return {};
 }
@@ -54,8 +55,7 @@ public:
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }
 
-    template<typename T = QWidget>
-    T* control(const char* name) const
+    template<typename T = QWidget> T* control(const char* name) const
     {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
@@ -87,7 +87,10 @@ public:
     Colour cell(int x, int y) const { return canvas()->readPoint({x * 10 + 5.0, y * 10 + 5.0}); }
     void setCode(const QString& text) { code()->setPlainText(text); }
     void doubleClickCode() { QTest::mouseDClick(code()->viewport(), Qt::LeftButton, {}, {5, 5}); }
-    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button)
+    {
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+    }
     void releaseOnSwatch(const char* swatch, Qt::MouseButton button)
     {
         QTest::mouseClick(control(swatch), button, {}, {12, 12});
@@ -123,7 +126,10 @@ private slots:
     void middleClickPaintsNothingButRewritesTheText();
     void handEditsVanishAtTheNextRelease();
     void dragPaintsTheCellsUnderReportedPositions();
-    void positionsOutsideTheCanvasPaintNothing_data() { opensWithTheEmptySpriteAndInitialPens_data(); }
+    void positionsOutsideTheCanvasPaintNothing_data()
+    {
+        opensWithTheEmptySpriteAndInitialPens_data();
+    }
     void positionsOutsideTheCanvasPaintNothing();
     void clearEmptiesBothViewsAndKeepsThePens();
     void paintedCellsShowAGridLineReadBackCellsDoNot();
@@ -157,7 +163,8 @@ void TestSpriteEditor::windowsMatchTheirDescription_data()
                               << "Sprite-Editor for Greyscale Sprites" << QSize(424, 286)
                               << commonHelp << true;
     QTest::newRow("frmSprBWm") << SpriteKind::BlackWhiteMasked << "frmSprBWm"
-                               << "Sprite-Editor for Black&White Sprites with Mask" << QSize(473, 289)
+                               << "Sprite-Editor for Black&White Sprites with Mask"
+                               << QSize(473, 289)
                                << commonHelp + " The third color (orange) indicates a masked pixel."
                                << false;
     QTest::newRow("frmSprGSm") << SpriteKind::GreyscaleMasked << "frmSprGSm"
@@ -266,7 +273,8 @@ void TestSpriteEditor::controlsSitAtTheirPlaces_data()
     };
     for (const auto& table : tables)
         for (const auto& [name, rect] : table.places)
-            QTest::addRow("%s %s", table.prefix, name) << table.kind << QString::fromLatin1(name) << rect;
+            QTest::addRow("%s %s", table.prefix, name)
+                << table.kind << QString::fromLatin1(name) << rect;
 }
 
 void TestSpriteEditor::controlsSitAtTheirPlaces()
@@ -309,8 +317,8 @@ void TestSpriteEditor::sizeRowOnlyShowsEightByEight()
     QCOMPARE(editor.control<QLineEdit>("txtWidth")->text(), QStringLiteral("8"));
     QCOMPARE(editor.control<QLineEdit>("txtHeight")->text(), QStringLiteral("8"));
 
-    for (SpriteKind other : {SpriteKind::Greyscale, SpriteKind::BlackWhiteMasked,
-                             SpriteKind::GreyscaleMasked})
+    for (SpriteKind other :
+         {SpriteKind::Greyscale, SpriteKind::BlackWhiteMasked, SpriteKind::GreyscaleMasked})
         QVERIFY(!Editor(other).control("lblSize"));
 }
 
@@ -434,7 +442,7 @@ void TestSpriteEditor::positionsOutsideTheCanvasPaintNothing()
     QWindow* window = editor.window->windowHandle();
     const QPoint origin = editor.canvas()->pos();
     QTest::mousePress(window, Qt::LeftButton, {}, origin + Editor::pixelOf(75, 75));
-    const QPoint outside[] = {{-1, 100},   {-300, -300}, {200, 100},    {100, 200},
+    const QPoint outside[] = {{-1, 100},    {-300, -300}, {200, 100},  {100, 200},
                               {5000, 5000}, {-100000, 3}, {3, 1000000}};
     for (const QPoint& p : outside)
         QTest::mouseMove(window, origin + p);
@@ -443,8 +451,8 @@ void TestSpriteEditor::positionsOutsideTheCanvasPaintNothing()
 
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            QCOMPARE(editor.cell(x, y), x == 7 && (y == 0 || y == 7) ? colours::black
-                                                                     : colours::white);
+            QCOMPARE(editor.cell(x, y),
+                     x == 7 && (y == 0 || y == 7) ? colours::black : colours::white);
     // The release wrote the text of exactly that picture.
     const QByteArray written = editor.code()->toPlainText().toLatin1();
     const auto colours = readSpriteCode(kind, std::string_view(written.data(), written.size()));
@@ -495,8 +503,8 @@ void TestSpriteEditor::paintedCellsShowAGridLineReadBackCellsDoNot()
 void TestSpriteEditor::doubleClickReadsTheTextAndLeavesIt()
 {
     Editor editor(SpriteKind::BlackWhite);
-    const QString typed = QStringLiteral("; my sprite\n") + QString(7, u'0') + u'1' +
-                          QString(55, u'0') + u'1';
+    const QString typed =
+        QStringLiteral("; my sprite\n") + QString(7, u'0') + u'1' + QString(55, u'0') + u'1';
     editor.setCode(typed);
     editor.doubleClickCode();
     QCOMPARE(editor.cell(7, 0), colours::black);
@@ -567,7 +575,8 @@ void TestSpriteEditor::hugePastedTextsReadBack()
     Editor editor(kind);
     // Pasted text with the sprite's digits at the very end: light grey where the
     // kind has it, else black; every character before them is read past.
-    const QString filler = oneLine ? QStringLiteral("x") : QStringLiteral("; pasted line .db $ff\n");
+    const QString filler =
+        oneLine ? QStringLiteral("x") : QStringLiteral("; pasted line .db $ff\n");
     QString text = filler.repeated((megabytes << 20) / filler.size());
     const int layers = layerCount(kind);
     const bool greys = kind == SpriteKind::Greyscale || kind == SpriteKind::GreyscaleMasked;
@@ -683,8 +692,8 @@ void TestSpriteEditor::otherKindsTextsFollowTheReaderRules()
     Editor bw(SpriteKind::BlackWhite);
     bw.paint(Qt::LeftButton, 0, 0);
     const QString bwText = bw.code()->toPlainText();
-    for (SpriteKind kind : {SpriteKind::Greyscale, SpriteKind::BlackWhiteMasked,
-                            SpriteKind::GreyscaleMasked}) {
+    for (SpriteKind kind :
+         {SpriteKind::Greyscale, SpriteKind::BlackWhiteMasked, SpriteKind::GreyscaleMasked}) {
         Editor other(kind);
         other.setCode(bwText);
         other.doubleClickCode();
@@ -713,7 +722,8 @@ void TestSpriteEditor::unrecognisedColoursKeepTheirBits()
     editor.canvas()->fillRectangle({0, 0}, {9, 9}, colours::lightGrey);
     editor.paint(Qt::MiddleButton, 5, 5);
     QCOMPARE(editor.text().section(QStringLiteral("\r\n"), 1, 1), QStringLiteral(".db %10000000"));
-    QCOMPARE(editor.text().section(QStringLiteral("\r\n"), 11, 11), QStringLiteral(".db %11111111"));
+    QCOMPARE(editor.text().section(QStringLiteral("\r\n"), 11, 11),
+             QStringLiteral(".db %11111111"));
 }
 
 QTEST_MAIN(TestSpriteEditor)

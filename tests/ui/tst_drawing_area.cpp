@@ -83,8 +83,8 @@ void TestDrawingArea::pointsOutsideTheAreaAreHarmless()
 {
     DrawingArea area;
     area.resize(80, 80);
-    const QPointF outside[] = {{-1, 5}, {5, -0.01}, {80, 5}, {5, 80}, {1e30, 1e30},
-                               {-1e30, 3}, {qQNaN(), 3}, {qInf(), -qInf()}};
+    const QPointF outside[] = {{-1, 5},      {5, -0.01}, {80, 5},      {5, 80},
+                               {1e30, 1e30}, {-1e30, 3}, {qQNaN(), 3}, {qInf(), -qInf()}};
     for (const QPointF& p : outside) {
         QCOMPARE(area.readPoint(p), colours::none);
         area.setPoint(p, colours::black);

@@ -1,3 +1,4 @@
+#include "support/file_size_limit.h"
 #include "ui/file_writer.h"
 #include "ui/picture_loader.h"
 
@@ -14,10 +15,8 @@
 #include <QTest>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <functional>
-#include <sys/resource.h>
 
 namespace {
 
@@ -401,33 +400,6 @@ QMap<QString, QByteArray> treeOf(const QString& root)
     }
     return tree;
 }
-
-// Lowers the largest file size this process may write, as a full disk would stop
-// a write, and restores it when it goes.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit lowered = m_previous;
-        lowered.rlim_cur = std::min(bytes, m_previous.rlim_max);
-        setrlimit(RLIMIT_FSIZE, &lowered);
-        // Without this the kernel ends the process instead of failing the write.
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 const QList<Colour> namedColours = {colours::white, colours::lightGrey, colours::darkGrey,
                                     colours::black, colours::mask};
