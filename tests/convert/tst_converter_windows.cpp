@@ -1163,6 +1163,22 @@ void TestConverterWindows::unreadablePictureChangesNothing_data()
     QTest::newRow("damaged bitmap") << "damaged.bmp" << QByteArray("BM\x36\x10\0\0\0\0", 8);
     QTest::newRow("text named gif") << "notes.gif" << QByteArray("just some words\n");
     QTest::newRow("gone") << "gone.jpg" << QByteArray("<none>");
+    // A bitmap header claiming 100 000 × 100 000 pixels of 24 bits, and no pixels.
+    QByteArray huge("BM", 2);
+    const auto le32 = [&huge](quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            huge.append(char(value >> (8 * i) & 0xFF));
+    };
+    le32(54 + 30000000000ULL % 0x100000000ULL);
+    le32(0);
+    le32(54);
+    le32(40);
+    le32(100000);
+    le32(100000);
+    huge.append("\x01\x00\x18\x00", 4); // one plane, 24 bits
+    for (int i = 0; i < 6; ++i)
+        le32(0);
+    QTest::newRow("header claims 100000 x 100000") << "huge.bmp" << huge;
 }
 
 void TestConverterWindows::unreadablePictureChangesNothing()
