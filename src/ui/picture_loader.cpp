@@ -243,6 +243,39 @@ QImage decodeMaskedIcon(QIODevice* device, qint64 start, const IconImage& icon, 
     return corner;
 }
 
+// The chunks of a PNG file that decide its pixels: header, palette,
+// transparency, image data and end, in their order, or nothing when a chunk
+// claims more bytes than the file holds. Everything else (text, colour profiles,
+// private chunks) is left out before the toolkit's decoder sees the file: its
+// PNG library allocated gigabytes for a 296-byte file whose trailing chunk
+// claimed to be huge. The decoder ignores gamma and colour profiles anyway, so
+// the pixels are the same.
+std::optional<QByteArray> pixelChunksOfPng(QIODevice* device, qint64 start)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    static const QByteArray kept[] = {"IHDR", "PLTE", "tRNS", "IDAT", "IEND"};
+    QByteArray png = readRange(device, start, 0, signature.size());
+    if (png != signature)
+        return std::nullopt;
+    const qint64 end = device->size() - start;
+    for (qint64 at = signature.size(); at + 12 <= end;) {
+        const QByteArray header = readRange(device, start, at, 8);
+        if (header.size() != 8)
+            return std::nullopt;
+        const qint64 length = be32(header, 0);
+        const QByteArray type = header.mid(4, 4);
+        if (length > end - at - 12)
+            return std::nullopt;
+        if (std::find(std::begin(kept), std::end(kept), type) != std::end(kept)) {
+            png += readRange(device, start, at, 12 + length);
+            if (type == "IEND")
+                return png;
+        }
+        at += 12 + length;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 LoadedPicture loadPictureCorner(const QString& path, QSize maxSize)
@@ -322,6 +355,19 @@ LoadedPicture loadPictureCorner(QIODevice* device, QSize maxSize)
                                 .arg(QString::fromLatin1(format.toUpper()));
     if (bitmap && bitmapRowsMissing(device, start, *bitmap))
         return failure(damaged);
+    QBuffer pixelChunks;
+    if (format == "png" || (icon && icon->png)) {
+        // An icon may hold a PNG file, which the toolkit decodes the same way.
+        const qint64 pngStart = icon ? start + icon->offset : start;
+        const std::optional<QByteArray> png = pixelChunksOfPng(device, pngStart);
+        if (!png)
+            return failure(damaged);
+        icon.reset();
+        pixelChunks.setData(*png);
+        pixelChunks.open(QIODevice::ReadOnly);
+        reader.setDevice(&pixelChunks);
+        reader.setFormat("png");
+    }
 
     QImage image;
     if (icon)

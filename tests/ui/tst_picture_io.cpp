@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include <sys/resource.h>
+
 namespace {
 
 enum class Entry { Missing, File, Folder };
@@ -176,6 +178,14 @@ QByteArray bitmapHeader(quint32 width, quint32 height)
     return bmp + QByteArray(64, '\0');
 }
 
+// The most memory this process has held so far.
+long peakMemoryKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 QByteArray pngHeader(quint32 width, quint32 height)
 {
     const auto chunk = [](const char* type, const QByteArray& data) {
@@ -192,6 +202,16 @@ QByteArray pngHeader(quint32 width, quint32 height)
     header.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
     return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) +
            chunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8)) + chunk("IEND", {});
+}
+
+// An icon file whose one image is a PNG file, as icons of 256 pixels often are.
+QByteArray iconHoldingPng(const QByteArray& png)
+{
+    QByteArray icon("\0\0\1\0\1\0", 6);
+    icon += QByteArray("\x20\x20\0\0\1\0\x20\0", 8); // 32 × 32, 1 plane, 32 bits
+    appendLe32(icon, quint32(png.size()));
+    appendLe32(icon, 22);
+    return icon + png;
 }
 
 // An icon file of one bitmap image: directory, header, palette, colour rows and
@@ -496,6 +516,9 @@ void TestPictureIo::transparentPixelsShowTheBackground_data()
     QTest::newRow("8-bit icon") << makeIcon(8) << false;
     QTest::newRow("GIF with a transparent colour") << makeTransparentGif() << false;
     QTest::newRow("PNG with alpha") << makeTransparentPng() << false;
+    TestPicture pngIcon = makeTransparentPng();
+    pngIcon.file = iconHoldingPng(pngIcon.file);
+    QTest::newRow("icon holding a PNG with alpha") << pngIcon << false;
 }
 
 void TestPictureIo::transparentPixelsShowTheBackground()
@@ -588,6 +611,15 @@ void TestPictureIo::unreadablePictureGivesReason_data()
         << Entry::File << bitmapHeader(100000, 100000) << tooLarge;
     QTest::newRow("PNG claiming 100000 × 100000")
         << Entry::File << pngHeader(100000, 100000) << tooLarge;
+    // Found by fuzzing: a text chunk after the image data claiming 2 GB made the
+    // PNG library allocate that much for a file of a few hundred bytes.
+    QByteArray hugeChunk = png.left(png.size() - 12);
+    appendBe32(hugeChunk, 0x7FFFFFF0);
+    hugeChunk += QByteArray("tEXtComment\0no more than this", 29);
+    QTest::newRow("PNG chunk claiming 2 GB")
+        << Entry::File << hugeChunk << "damaged or unsupported PNG picture";
+    QTest::newRow("icon holding a PNG chunk claiming 2 GB")
+        << Entry::File << iconHoldingPng(hugeChunk) << "damaged or unsupported ICO picture";
     // The directory says 0 (256 or more); the bitmap header has the size.
     QTest::newRow("icon claiming 100000 × 100000")
         << Entry::File << iconFile(0, 0, 24, {}, QByteArray(1000, '\0'), {}, 100000, 200000)
@@ -609,14 +641,17 @@ void TestPictureIo::unreadablePictureGivesReason()
 
     QElapsedTimer timer;
     timer.start();
+    const long peakBefore = peakMemoryKiB();
     const LoadedPicture loaded = loadPictureCorner(path);
     const qint64 elapsed = timer.elapsed();
+    const long grown = peakMemoryKiB() - peakBefore;
 
     QVERIFY(!loaded.ok());
     QCOMPARE(loaded.error, reason);
     QVERIFY(loaded.corner.isNull());
     // Refused from what the header says, not after trying to decode it.
     QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    QVERIFY2(grown < 64 * 1024, qPrintable(QStringLiteral("took %1 MiB").arg(grown / 1024)));
 }
 
 void TestPictureIo::pictureIsCutAndBlendedOntoBackground()
