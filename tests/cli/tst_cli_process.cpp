@@ -239,23 +239,25 @@ void TestCliProcess::initTestCase()
     m_pictureNames = {"noise.png", "ramp.bmp", "glass.png", "photo.jpg", "icon.ico"};
 }
 
-void TestCliProcess::pictureMatchesCore_data()
+// Rows of every picture named, every level, both converters, plain and compressed.
+static void addConversionRows(const QStringList& names)
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("level");
     QTest::addColumn<bool>("greyscale");
     QTest::addColumn<bool>("compressed");
-    for (const QString& name : m_pictureNames) {
-        for (const int level : levels) {
-            for (const bool greyscale : {false, true}) {
-                for (const bool compressed : {false, true}) {
+    for (const QString& name : names)
+        for (const int level : levels)
+            for (const bool greyscale : {false, true})
+                for (const bool compressed : {false, true})
                     QTest::addRow("%s %d %s%s", qPrintable(name), level, greyscale ? "grey" : "bw",
                                   compressed ? " rle" : "")
                         << name << level << greyscale << compressed;
-                }
-            }
-        }
-    }
+}
+
+void TestCliProcess::pictureMatchesCore_data()
+{
+    addConversionRows(m_pictureNames);
 }
 
 // The tool is the windows' core behind a command line: same loader, same
@@ -340,22 +342,8 @@ void TestCliProcess::bitmapMatchesWindowSave()
 
 void TestCliProcess::unpackGivesBackPreview_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<bool>("greyscale");
-    QTest::addColumn<bool>("compressed");
-    for (const QString& name :
-         {QStringLiteral("noise.png"), QStringLiteral("ramp.bmp"), QStringLiteral("glass.png")}) {
-        for (const int level : levels) {
-            for (const bool greyscale : {false, true}) {
-                for (const bool compressed : {false, true}) {
-                    QTest::addRow("%s %d %s%s", qPrintable(name), level, greyscale ? "grey" : "bw",
-                                  compressed ? " rle" : "")
-                        << name << level << greyscale << compressed;
-                }
-            }
-        }
-    }
+    addConversionRows(
+        {QStringLiteral("noise.png"), QStringLiteral("ramp.bmp"), QStringLiteral("glass.png")});
 }
 
 // A data file turned back into a picture is the preview it was written from,

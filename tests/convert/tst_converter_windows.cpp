@@ -8,6 +8,7 @@
 #include "convert/picture_converter.h"
 #include "convert/picture_data_file.h"
 #include "support/file_size_limit.h"
+#include "support/gif_bytes.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/window_font.h"
@@ -185,72 +186,6 @@ QRgb blockColour(int x, int y)
 {
     const int level = 20 + (x / 16 * 37 + y / 16 * 101) % 200;
     return qRgb(level + 30, level, level - 20);
-}
-
-// A GIF with a 256-colour table whose data is one literal 9-bit code a pixel,
-// the code table cleared before it could grow: valid for every decoder. (The
-// toolkit writes no GIF files.)
-QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
-                   const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
-{
-    const auto le16 = [](QByteArray& bytes, int value) {
-        bytes.append(char(value & 0xFF));
-        bytes.append(char(value >> 8 & 0xFF));
-    };
-    QByteArray gif("GIF89a");
-    le16(gif, size.width());
-    le16(gif, size.height());
-    gif.append("\xF7\x00\x00", 3);
-    for (int index = 0; index < 256; ++index) {
-        const QRgb colour = paletteColour(index);
-        gif.append(char(qRed(colour)));
-        gif.append(char(qGreen(colour)));
-        gif.append(char(qBlue(colour)));
-    }
-    if (transparentIndex >= 0) {
-        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
-        gif.append(char(transparentIndex));
-        gif.append('\0');
-    }
-    gif.append('\x2C');
-    le16(gif, 0);
-    le16(gif, 0);
-    le16(gif, size.width());
-    le16(gif, size.height());
-    gif.append('\0');
-    gif.append('\x08');
-    QByteArray data;
-    quint32 pending = 0;
-    int pendingBits = 0;
-    const auto put = [&](int code) {
-        pending |= quint32(code) << pendingBits;
-        for (pendingBits += 9; pendingBits >= 8; pendingBits -= 8) {
-            data.append(char(pending & 0xFF));
-            pending >>= 8;
-        }
-    };
-    int sinceClear = 0;
-    put(256);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            if (sinceClear == 250) {
-                put(256);
-                sinceClear = 0;
-            }
-            put(indexAt(x, y));
-            ++sinceClear;
-        }
-    }
-    put(257);
-    if (pendingBits > 0)
-        data.append(char(pending & 0xFF));
-    for (qsizetype at = 0; at < data.size(); at += 255) {
-        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
-        gif.append(char(length));
-        gif.append(data.mid(at, length));
-    }
-    gif.append("\x00\x3B", 2);
-    return gif;
 }
 
 // Where the 32 × 32 test pictures are transparent: unlike its mirror images.

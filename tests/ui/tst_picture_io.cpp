@@ -1,4 +1,5 @@
 #include "support/file_size_limit.h"
+#include "support/gif_bytes.h"
 #include "ui/file_writer.h"
 #include "ui/picture_loader.h"
 
@@ -96,70 +97,6 @@ QByteArray encode(const QImage& image, const char* format, int quality = -1)
     if (!writer.write(image))
         qFatal("cannot encode %s: %s", format, qPrintable(writer.errorString()));
     return bytes;
-}
-
-// A GIF whose LZW data is one literal 9-bit code a pixel, the code table reset
-// before it could grow wider: valid for every decoder, and simple to write.
-QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
-                   const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
-{
-    QByteArray gif("GIF89a");
-    appendLe16(gif, size.width());
-    appendLe16(gif, size.height());
-    gif.append("\xF7\x00\x00", 3); // a global colour table of 256 entries
-    for (int index = 0; index < 256; ++index) {
-        const QRgb colour = paletteColour(index);
-        gif.append(char(qRed(colour)));
-        gif.append(char(qGreen(colour)));
-        gif.append(char(qBlue(colour)));
-    }
-    if (transparentIndex >= 0) {
-        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
-        gif.append(char(transparentIndex));
-        gif.append('\0');
-    }
-    gif.append('\x2C');
-    appendLe16(gif, 0);
-    appendLe16(gif, 0);
-    appendLe16(gif, size.width());
-    appendLe16(gif, size.height());
-    gif.append('\0');
-    gif.append('\x08'); // minimum code size
-
-    constexpr int clearCode = 256;
-    constexpr int endCode = 257;
-    QByteArray data;
-    quint32 pending = 0;
-    int pendingBits = 0;
-    const auto put = [&](int code) {
-        pending |= quint32(code) << pendingBits;
-        for (pendingBits += 9; pendingBits >= 8; pendingBits -= 8) {
-            data.append(char(pending & 0xFF));
-            pending >>= 8;
-        }
-    };
-    int sinceClear = 0;
-    put(clearCode);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            if (sinceClear == 250) {
-                put(clearCode);
-                sinceClear = 0;
-            }
-            put(indexAt(x, y));
-            ++sinceClear;
-        }
-    }
-    put(endCode);
-    if (pendingBits > 0)
-        data.append(char(pending & 0xFF));
-    for (qsizetype at = 0; at < data.size(); at += 255) {
-        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
-        gif.append(char(length));
-        gif.append(data.mid(at, length));
-    }
-    gif.append("\x00\x3B", 2);
-    return gif;
 }
 
 QByteArray bitmapHeader(quint32 width, quint32 height)

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRgb>
+#include <QSize>
+
+#include <functional>
+
+// Appends a 16-bit value, low byte first, as GIF stores its numbers.
+inline void appendGifLe16(QByteArray& bytes, int value)
+{
+    bytes.append(char(value & 0xFF));
+    bytes.append(char(value >> 8 & 0xFF));
+}
+
+// The toolkit writes no GIF files, so tests make their own.
+// A GIF whose LZW data is one literal 9-bit code a pixel, the code table reset
+// before it could grow wider: valid for every decoder, and simple to write.
+inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
+                          const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
+{
+    QByteArray gif("GIF89a");
+    appendGifLe16(gif, size.width());
+    appendGifLe16(gif, size.height());
+    gif.append("\xF7\x00\x00", 3); // a global colour table of 256 entries
+    for (int index = 0; index < 256; ++index) {
+        const QRgb colour = paletteColour(index);
+        gif.append(char(qRed(colour)));
+        gif.append(char(qGreen(colour)));
+        gif.append(char(qBlue(colour)));
+    }
+    if (transparentIndex >= 0) {
+        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
+        gif.append(char(transparentIndex));
+        gif.append('\0');
+    }
+    gif.append('\x2C');
+    appendGifLe16(gif, 0);
+    appendGifLe16(gif, 0);
+    appendGifLe16(gif, size.width());
+    appendGifLe16(gif, size.height());
+    gif.append('\0');
+    gif.append('\x08'); // minimum code size
+
+    constexpr int clearCode = 256;
+    constexpr int endCode = 257;
+    QByteArray data;
+    quint32 pending = 0;
+    int pendingBits = 0;
+    const auto put = [&](int code) {
+        pending |= quint32(code) << pendingBits;
+        for (pendingBits += 9; pendingBits >= 8; pendingBits -= 8) {
+            data.append(char(pending & 0xFF));
+            pending >>= 8;
+        }
+    };
+    int sinceClear = 0;
+    put(clearCode);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (sinceClear == 250) {
+                put(clearCode);
+                sinceClear = 0;
+            }
+            put(indexAt(x, y));
+            ++sinceClear;
+        }
+    }
+    put(endCode);
+    if (pendingBits > 0)
+        data.append(char(pending & 0xFF));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
+        gif.append(char(length));
+        gif.append(data.mid(at, length));
+    }
+    gif.append("\x00\x3B", 2);
+    return gif;
+}
