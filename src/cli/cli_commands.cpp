@@ -10,11 +10,9 @@
 #include "ui/file_writer.h"
 #include "ui/picture_loader.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <span>
@@ -96,18 +94,6 @@ CliOutcome deliver(OutputFiles& files, const QByteArray* toOutput, const CliStre
     return {};
 }
 
-// The PNG as writePng stores it in a file, for standard output.
-std::optional<QByteArray> encodePng(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        return std::nullopt;
-    return bytes;
-}
-
 CliOutcome deliverPng(const QImage& image, const QString& path, const CliStreams& streams)
 {
     OutputFiles files;
@@ -115,7 +101,8 @@ CliOutcome deliverPng(const QImage& image, const QString& path, const CliStreams
         files.add(path, [image](const QString& file) { return writePng(file, image); });
         return deliver(files, nullptr, streams);
     }
-    const std::optional<QByteArray> bytes = encodePng(image);
+    // The PNG exactly as writePng stores it in a file.
+    const std::optional<QByteArray> bytes = encodeImage(image, "png");
     if (!bytes)
         return failed(QStringLiteral("standard output"), QStringLiteral("cannot encode the PNG"));
     return deliver(files, &*bytes, streams);

@@ -280,11 +280,8 @@ QByteArray PictureConverter::dataFile(bool compressed) const
         text = greyscaleDataFile(bitPlaneFromGrid(m_layers.light), bitPlaneFromGrid(m_layers.dark),
                                  compressed);
     } else {
-        SourceView pixels;
-        for (int y = 0; y < screenHeight; ++y)
-            for (int x = 0; x < screenWidth; ++x)
-                pixels[pixelIndex(x, y)] = m_converted->readPoint(QPointF(x, y));
-        text = blackWhiteDataFile(bitPlaneFromPixels(pixels), compressed);
+        text = blackWhiteDataFile(bitPlaneFromPixels(sourceViewOf(m_converted->takeImage())),
+                                  compressed);
     }
     return QByteArray::fromStdString(text);
 }

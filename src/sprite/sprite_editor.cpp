@@ -12,6 +12,8 @@
 #include <QScrollBar>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -56,22 +58,23 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
     picPreview = new DrawingArea(this);
     picPreview->setObjectName(QStringLiteral("picPreview"));
 
+    using SwatchHandler = void (SpriteEditor::*)(int);
+    const std::pair<const char*, SwatchHandler> swatchHandlers[] = {
+        {"picWhite", &SpriteEditor::picWhite_MouseUp},
+        {"picLight", &SpriteEditor::picLight_MouseUp},
+        {"picDark", &SpriteEditor::picDark_MouseUp},
+        {"picBlack", &SpriteEditor::picBlack_MouseUp},
+        {"picMask", &SpriteEditor::picMask_MouseUp},
+    };
     for (const ColourSwatch& swatch : variant.swatches) {
         DrawingArea* area = makeSwatch(this, swatch.name, swatch.colour);
-        const QString name = QString::fromLatin1(swatch.name);
-        void (SpriteEditor::*handler)(int) = nullptr;
-        if (name == QLatin1String("picWhite"))
-            handler = &SpriteEditor::picWhite_MouseUp;
-        else if (name == QLatin1String("picLight"))
-            handler = &SpriteEditor::picLight_MouseUp;
-        else if (name == QLatin1String("picDark"))
-            handler = &SpriteEditor::picDark_MouseUp;
-        else if (name == QLatin1String("picBlack"))
-            handler = &SpriteEditor::picBlack_MouseUp;
-        else
-            handler = &SpriteEditor::picMask_MouseUp;
-        connect(area, &DrawingArea::mouseUp, this,
-                [this, handler](int button, int, float, float) { (this->*handler)(button); });
+        for (const auto& entry : swatchHandlers) {
+            if (std::strcmp(entry.first, swatch.name) != 0)
+                continue;
+            const SwatchHandler handler = entry.second;
+            connect(area, &DrawingArea::mouseUp, this,
+                    [this, handler](int button, int, float, float) { (this->*handler)(button); });
+        }
     }
 
     // The pens start black (left button) and white (right button) at every opening.

@@ -106,13 +106,13 @@ void DrawingArea::clear()
     update();
 }
 
-bool DrawingArea::pixelOf(QPointF point, int* x, int* y) const
+bool DrawingArea::pixelOf(const QImage& target, QPointF point, int* x, int* y) const
 {
-    const double sx = m_unitsWide > 0 ? image().width() / m_unitsWide : 1.0;
-    const double sy = m_unitsHigh > 0 ? image().height() / m_unitsHigh : 1.0;
+    const double sx = m_unitsWide > 0 ? target.width() / m_unitsWide : 1.0;
+    const double sy = m_unitsHigh > 0 ? target.height() / m_unitsHigh : 1.0;
     *x = pixelIndex(point.x() * sx);
     *y = pixelIndex(point.y() * sy);
-    return *x >= 0 && *y >= 0 && *x < image().width() && *y < image().height();
+    return *x >= 0 && *y >= 0 && *x < target.width() && *y < target.height();
 }
 
 QPointF DrawingArea::unitsOf(QPointF pixelPosition) const
@@ -124,22 +124,23 @@ QPointF DrawingArea::unitsOf(QPointF pixelPosition) const
 
 void DrawingArea::fillRectangle(QPointF corner1, QPointF corner2, Colour colour)
 {
+    QImage& target = image();
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    pixelOf(corner1, &x1, &y1);
-    pixelOf(corner2, &x2, &y2);
+    pixelOf(target, corner1, &x1, &y1);
+    pixelOf(target, corner2, &x2, &y2);
     if (x1 > x2)
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
-    x2 = std::min(x2, image().width() - 1);
-    y2 = std::min(y2, image().height() - 1);
+    x2 = std::min(x2, target.width() - 1);
+    y2 = std::min(y2, target.height() - 1);
     if (x1 > x2 || y1 > y2)
         return;
     const QRgb rgb = rgbOf(colour);
     for (int y = y1; y <= y2; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image().scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
         std::fill(line + x1, line + x2 + 1, rgb);
     }
     update();
@@ -147,18 +148,20 @@ void DrawingArea::fillRectangle(QPointF corner1, QPointF corner2, Colour colour)
 
 Colour DrawingArea::readPoint(QPointF point) const
 {
+    const QImage& target = image();
     int x = 0, y = 0;
-    if (!pixelOf(point, &x, &y))
+    if (!pixelOf(target, point, &x, &y))
         return colours::none;
-    return colourOf(image().pixel(x, y));
+    return colourOf(target.pixel(x, y));
 }
 
 void DrawingArea::setPoint(QPointF point, Colour colour)
 {
+    QImage& target = image();
     int x = 0, y = 0;
-    if (!pixelOf(point, &x, &y))
+    if (!pixelOf(target, point, &x, &y))
         return;
-    image().setPixel(x, y, rgbOf(colour));
+    target.setPixel(x, y, rgbOf(colour));
     update();
 }
 

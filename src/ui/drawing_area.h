@@ -60,7 +60,8 @@ protected:
 private:
     // The image always has the area's current size, also before the area is shown.
     QImage& image() const;
-    bool pixelOf(QPointF point, int* x, int* y) const;
+    // The pixel of `target` under a point in units; false outside it.
+    bool pixelOf(const QImage& target, QPointF point, int* x, int* y) const;
     QPointF unitsOf(QPointF pixelPosition) const;
 
     mutable QImage m_image;

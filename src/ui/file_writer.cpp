@@ -16,10 +16,21 @@ WriteResult failure(const QString& path, const QString& reason)
 // Encoded in memory first, so that a failing disk meets our own write, which
 // reports the system's reason, and never the encoder (the PNG encoder leaks
 // memory when a write fails under it).
-WriteResult writeImage(const QString& path, QImage image, const char* format)
+WriteResult writeImage(const QString& path, const QImage& image, const char* format)
 {
     if (image.isNull())
         return failure(path, QStringLiteral("no picture to write"));
+    QString error;
+    const std::optional<QByteArray> bytes = encodeImage(image, format, &error);
+    if (!bytes)
+        return failure(path, error);
+    return writeFileAtomically(path, *bytes);
+}
+
+} // namespace
+
+std::optional<QByteArray> encodeImage(QImage image, const char* format, QString* error)
+{
     // The header's resolution would otherwise follow the screen (or its absence,
     // in the command-line tool): a fixed 96 dots per inch keeps the same picture's
     // file the same, byte for byte, whichever program writes it.
@@ -30,12 +41,13 @@ WriteResult writeImage(const QString& path, QImage image, const char* format)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (!writer.write(image))
-        return failure(path, writer.errorString());
-    return writeFileAtomically(path, bytes);
+    if (!writer.write(image)) {
+        if (error)
+            *error = writer.errorString();
+        return std::nullopt;
+    }
+    return bytes;
 }
-
-} // namespace
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
 {

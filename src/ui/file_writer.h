@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 // Every write here is whole or nothing: the bytes go to a temporary file beside
 // the target, which replaces the target only once everything is written. A
 // failed write leaves an existing file byte-identical and no partial file behind.
@@ -17,6 +19,11 @@ struct WriteResult
 };
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// The bytes of `image` in `format` ("bmp", "png") exactly as the writers below
+// store them, for a file or for standard output; nothing when the encoder
+// fails, with its reason in *error.
+std::optional<QByteArray> encodeImage(QImage image, const char* format, QString* error = nullptr);
 
 // A Windows bitmap (.bmp) of 24 bits a pixel, so every colour comes back exactly;
 // any alpha is dropped. The path is used as given: no extension is added.

@@ -30,13 +30,10 @@ namespace {
 
 const QList<int> levels{0, 1, 37, 50, 99, 100};
 
-// An image as a window's drawing area holds it: 96 dots per inch, as on a usual
-// screen and in the tests (the bitmap file stores the resolution).
+// An image of colour numbers, as a window's drawing area holds it.
 QImage imageOf(std::span<const Colour> colours, int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    image.setDotsPerMeterX(3780);
-    image.setDotsPerMeterY(3780);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const Colour c = colours[static_cast<std::size_t>(y * width + x)];

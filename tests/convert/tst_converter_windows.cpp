@@ -8,7 +8,7 @@
 #include "convert/picture_converter.h"
 #include "convert/picture_data_file.h"
 #include "support/file_size_limit.h"
-#include "support/gif_bytes.h"
+#include "support/picture_bytes.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/window_font.h"
@@ -133,18 +133,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
-}
-
-QByteArray encode(const QImage& image, const char* format, int quality = -1)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    if (!writer.write(image))
-        qFatal("cannot encode %s: %s", format, qPrintable(writer.errorString()));
-    return bytes;
 }
 
 QString writePicture(const QTemporaryDir& dir, const QString& name, const QImage& image,

@@ -1,5 +1,5 @@
 #include "support/file_size_limit.h"
-#include "support/gif_bytes.h"
+#include "support/picture_bytes.h"
 #include "ui/file_writer.h"
 #include "ui/picture_loader.h"
 
@@ -85,18 +85,6 @@ QImage noisePicture(QSize size)
             picture.setPixel(x, y, random.generate() | 0xFF000000);
     }
     return picture;
-}
-
-QByteArray encode(const QImage& image, const char* format, int quality = -1)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    if (!writer.write(image))
-        qFatal("cannot encode %s: %s", format, qPrintable(writer.errorString()));
-    return bytes;
 }
 
 QByteArray bitmapHeader(quint32 width, quint32 height)

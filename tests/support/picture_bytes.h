@@ -1,10 +1,30 @@
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImage>
+#include <QImageWriter>
 #include <QRgb>
 #include <QSize>
+#include <QtGlobal>
 
 #include <functional>
+
+// Pictures as files hold them, made in memory by the tests.
+
+// The bytes of `image` in `format` as the toolkit writes it; ends the test
+// program when it cannot, since every later check would be meaningless.
+inline QByteArray encode(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(image))
+        qFatal("cannot encode %s: %s", format, qPrintable(writer.errorString()));
+    return bytes;
+}
 
 // Appends a 16-bit value, low byte first, as GIF stores its numbers.
 inline void appendGifLe16(QByteArray& bytes, int value)
