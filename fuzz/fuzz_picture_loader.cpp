@@ -2,7 +2,7 @@
 // whatever the bytes claim, the loader answers with a picture of at most
 // 128 × 64 pixels or with a reason, and drawing it onto white works.
 
-#include "ui/picture_loader.h"
+#include "picture_io/picture_loader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

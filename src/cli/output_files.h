@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/file_writer.h"
+#include "picture_io/file_writer.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ class OutputFiles
 {
 public:
     // Writes the file's whole content to the path it is given, whole or nothing
-    // (the writers of ui/file_writer.h do), and says why when it cannot.
+    // (the writers of picture_io/file_writer.h do), and says why when it cannot.
     using Writer = std::function<WriteResult(const QString& path)>;
 
     OutputFiles() = default;

@@ -8,8 +8,8 @@
 #include "convert/zoom_viewer.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
-#include "ui/file_writer.h"
-#include "ui/picture_loader.h"
+#include "picture_io/file_writer.h"
+#include "picture_io/picture_loader.h"
 
 #include <QCheckBox>
 #include <QDir>

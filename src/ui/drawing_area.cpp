@@ -1,6 +1,6 @@
 #include "ui/drawing_area.h"
 
-#include "ui/picture_loader.h"
+#include "picture_io/picture_loader.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -6,8 +6,8 @@
 #include "convert/greyscale_conversion.h"
 #include "convert/picture_data_file.h"
 #include "sprite/sprite_code.h"
-#include "ui/file_writer.h"
-#include "ui/picture_loader.h"
+#include "picture_io/file_writer.h"
+#include "picture_io/picture_loader.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "support/file_size_limit.h"
 #include "support/picture_bytes.h"
-#include "ui/file_writer.h"
-#include "ui/picture_loader.h"
+#include "picture_io/file_writer.h"
+#include "picture_io/picture_loader.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/file_writer.h"
+#include "picture_io/file_writer.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/picture_loader.h"
+#include "picture_io/picture_loader.h"
 
 #include <QBuffer>
 #include <QFile>
