@@ -1,121 +1,158 @@
 #include "cli/cli_commands.h"
 
-#include "cli/output_files.h"
 #include "common/colour.h"
 #include "convert/bit_plane.h"
 #include "convert/black_white_conversion.h"
 #include "convert/greyscale_conversion.h"
 #include "convert/picture_data_file.h"
+#include "convert/screen.h"
+#include "picture_io/bitmap_writer.h"
+#include "picture_io/output_files.h"
+#include "picture_io/picture_on_background.h"
+#include "picture_io/picture_reader.h"
+#include "picture_io/png_writer.h"
 #include "sprite/sprite_code.h"
-#include "picture_io/file_writer.h"
-#include "picture_io/picture_loader.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
-
-#include <algorithm>
-#include <span>
-#include <string>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
-// Far more than any data file Dotwright writes (about 21 kB at most), yet
-// small enough that a wrong file given by mistake is refused, not read whole.
-constexpr qint64 maxDataFileBytes = qint64{16} * 1024 * 1024;
+// Far more than any data file or sprite code Dotwright writes (about 21 kB at
+// most), yet small enough that a wrong file given by mistake, or an input that
+// never ends (/dev/zero, an endless pipe), is refused after a moment.
+constexpr std::size_t maxTextBytes = std::size_t{16} * 1024 * 1024;
 
-const QString standardInput = QStringLiteral("-");
+const std::string standardInput = "-";
 
-CliOutcome failed(const QString& what, const QString& why)
+std::string nameOf(const std::string& input)
 {
-    return {exitFailure, what + QStringLiteral(": ") + why};
+    return input == standardInput ? "standard input" : input;
 }
 
-CliOutcome failed(const FileFailure& failure)
+// The input a command reads: a named file, or standard input for "-".
+class Input
 {
-    return failed(failure.file, failure.why);
-}
+public:
+    static Result<Input> open(const std::string& name, const std::string& notA,
+                              const CliStreams& streams)
+    {
+        Input input;
+        if (name == standardInput) {
+            if (streams.input == nullptr)
+                return fail(nameOf(name), "cannot be read");
+            input.m_source = streams.input;
+            return input;
+        }
+        Result<FileSource> file = FileSource::open(name, notA);
+        if (!file)
+            return failNaming(file.error(), name);
+        input.m_file.emplace(std::move(*file));
+        return input;
+    }
 
-QString nameOf(const QString& input)
+    ByteSource& source() { return m_file ? *m_file : *m_source; }
+
+private:
+    std::optional<FileSource> m_file;
+    ByteSource* m_source = nullptr; // standard input, kept by the caller
+};
+
+// Reads text in pieces, handing each to `take`, until the input ends or
+// `take` says it has all it needs. Refuses an input longer than
+// maxTextBytes while reading it, never after.
+template<typename Take> Result<void> readText(Input& input, const std::string& name, Take take)
 {
-    return input == standardInput ? QStringLiteral("standard input") : input;
+    std::string piece(64 * 1024, '\0');
+    std::size_t total = 0;
+    for (;;) {
+        const Result<std::size_t> got =
+            input.source().read({reinterpret_cast<std::uint8_t*>(piece.data()), piece.size()});
+        if (!got)
+            return failNaming(got.error(), nameOf(name));
+        if (*got == 0)
+            return {};
+        total += *got;
+        if (total > maxTextBytes)
+            return fail(nameOf(name), "file is too large");
+        if (take(std::string_view(piece).substr(0, *got)))
+            return {};
+    }
 }
 
 // Every picture is read as the windows read it: the corner only, drawn on the
 // white background of their drawing areas, transparent parts showing white.
-std::optional<QImage> loadCorner(const QString& input, QSize size, const CliStreams& streams,
-                                 CliOutcome* failure)
+Result<std::vector<Colour>> readCorner(const std::string& name, int width, int height,
+                                       const CliStreams& streams)
 {
-    const LoadedPicture picture = input == standardInput ? loadPictureCorner(streams.input, size)
-                                                         : loadPictureCorner(input, size);
-    if (!picture.ok()) {
-        *failure = failed(nameOf(input), picture.error);
-        return std::nullopt;
-    }
-    return pictureOnBackground(picture.corner, size, colours::white);
+    Result<Input> input = Input::open(name, "a picture", streams);
+    if (!input)
+        return std::unexpected(input.error());
+    const Result<PictureCorner> corner = readPictureCorner(input->source(), width, height);
+    if (!corner)
+        return failNaming(corner.error(), nameOf(name));
+    return pictureOnBackground(*corner, width, height, colours::white);
 }
 
-QImage imageOf(std::span<const Colour> colours, int width, int height)
+std::string textOf(const std::vector<std::uint8_t>& bytes)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const Colour c = colours[static_cast<std::size_t>(y * width + x)];
-            line[x] = qRgb(redOf(c), greenOf(c), blueOf(c));
-        }
-    }
-    return image;
-}
-
-std::optional<QString> writeOut(const QByteArray& bytes, const CliStreams& streams)
-{
-    if (streams.output == nullptr)
-        return QStringLiteral("not open");
-    if (streams.output->write(bytes) != bytes.size())
-        return streams.output->errorString();
-    return std::nullopt;
+    return {bytes.begin(), bytes.end()};
 }
 
 // Writes the files and, when `toOutput` is given, standard output. Standard
 // output goes first: bytes sent down a pipe cannot be called back, but the
 // files can still be dropped if it fails.
-CliOutcome deliver(OutputFiles& files, const QByteArray* toOutput, const CliStreams& streams)
+Result<void> deliver(OutputFiles& files, const std::string* toOutput, const CliStreams& streams)
 {
-    if (const auto failure = files.prepare())
-        return failed(*failure);
+    if (Result<void> prepared = files.prepare(); !prepared)
+        return prepared;
     if (toOutput != nullptr) {
-        if (const auto error = writeOut(*toOutput, streams))
-            return failed(QStringLiteral("standard output"),
-                          QStringLiteral("cannot write: ") + *error);
+        if (streams.output == nullptr)
+            return fail("standard output", "cannot write: not open");
+        if (Result<void> written = streams.output->write(*toOutput); !written)
+            return failNaming(written.error(), "standard output");
     }
-    if (const auto failure = files.commit())
-        return failed(*failure);
-    return {};
+    return files.commit();
 }
 
-CliOutcome deliverPng(const QImage& image, const QString& path, const CliStreams& streams)
+Result<std::string> encodePicture(ImageFormat format, int width, int height,
+                                  std::span<const Colour> colours)
 {
+    if (format == ImageFormat::Bmp)
+        return textOf(encodeBitmap(width, height, colours));
+    const Result<std::vector<std::uint8_t>> png = encodePng(width, height, colours);
+    if (!png)
+        return std::unexpected(png.error());
+    return textOf(*png);
+}
+
+// A picture to the output file the options name, or to standard output.
+Result<void> deliverPicture(const CliOptions& options, int width, int height,
+                            std::span<const Colour> colours, const CliStreams& streams)
+{
+    const Result<std::string> bytes = encodePicture(options.outputFormat, width, height, colours);
+    if (!bytes) {
+        return failNaming(bytes.error(),
+                          options.output.empty() ? "standard output" : options.output);
+    }
     OutputFiles files;
-    if (!path.isEmpty()) {
-        files.add(path, [image](const QString& file) { return writePng(file, image); });
+    if (!options.output.empty()) {
+        files.add(options.output, *bytes);
         return deliver(files, nullptr, streams);
     }
-    // The PNG exactly as writePng stores it in a file.
-    const std::optional<QByteArray> bytes = encodeImage(image, "png");
-    if (!bytes)
-        return failed(QStringLiteral("standard output"), QStringLiteral("cannot encode the PNG"));
     return deliver(files, &*bytes, streams);
 }
 
-CliOutcome runPicture(const CliOptions& options, const CliStreams& streams)
+Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
 {
-    CliOutcome failure;
-    const std::optional<QImage> shown =
-        loadCorner(options.input, {screenWidth, screenHeight}, streams, &failure);
+    const Result<std::vector<Colour>> shown =
+        readCorner(options.input, screenWidth, screenHeight, streams);
     if (!shown)
-        return failure;
-    const SourceView source = sourceViewOf(*shown);
+        return std::unexpected(shown.error());
+    SourceView source;
+    std::copy(shown->begin(), shown->end(), source.begin());
 
     // The data file comes from what each window exports: the black-and-white
     // preview's pixels, or the greyscale layer grids; the bitmap is the preview.
@@ -130,158 +167,173 @@ CliOutcome runPicture(const CliOptions& options, const CliStreams& streams)
         preview = convertBlackWhite(source, options.level);
         text = blackWhiteDataFile(bitPlaneFromPixels(preview), options.compressed);
     }
-    const QByteArray bytes = QByteArray::fromStdString(text);
 
     OutputFiles files;
-    if (!options.output.isEmpty())
-        files.add(options.output,
-                  [bytes](const QString& file) { return writeFileAtomically(file, bytes); });
-    if (!options.bitmap.isEmpty()) {
-        const QImage image = imageOf(preview, screenWidth, screenHeight);
-        files.add(options.bitmap,
-                  [image](const QString& file) { return writeBitmap(file, image); });
-    }
-    return deliver(files, options.output.isEmpty() ? &bytes : nullptr, streams);
+    if (!options.output.empty())
+        files.add(options.output, text);
+    if (!options.bitmap.empty())
+        files.add(options.bitmap, textOf(encodeBitmap(screenWidth, screenHeight, preview)));
+    return deliver(files, options.output.empty() ? &text : nullptr, streams);
 }
 
-CliOutcome runSprite(const CliOptions& options, const CliStreams& streams)
+Result<void> runSprite(const CliOptions& options, const CliStreams& streams)
 {
-    CliOutcome failure;
-    const std::optional<QImage> shown =
-        loadCorner(options.input, {spriteSize, spriteSize}, streams, &failure);
-    if (!shown)
-        return failure;
-    const auto colours = sourceViewOf(*shown);
+    const Result<std::vector<Colour>> colours =
+        readCorner(options.input, spriteSize, spriteSize, streams);
+    if (!colours)
+        return std::unexpected(colours.error());
 
     // A freshly opened editor: all bits 0, so a colour it does not know leaves 0.
     SpriteLayers bits;
     for (int y = 0; y < spriteSize; ++y) {
         for (int x = 0; x < spriteSize; ++x)
-            applyColour(options.kind, colours[static_cast<std::size_t>(pixelIndex(x, y))], x, y,
-                        bits);
+            applyColour(options.kind, (*colours)[std::size_t(y * spriteSize + x)], x, y, bits);
     }
-    const QByteArray text = QByteArray::fromStdString(spriteCodeText(options.kind, bits));
+    const std::string text = spriteCodeText(options.kind, bits);
     OutputFiles none;
     return deliver(none, &text, streams);
 }
 
-QString kindName(SpriteKind kind)
+Result<void> runSpriteRender(const CliOptions& options, const CliStreams& streams)
 {
-    switch (kind) {
-    case SpriteKind::BlackWhite:
-        return QStringLiteral("bw");
-    case SpriteKind::Greyscale:
-        return QStringLiteral("grey");
-    case SpriteKind::BlackWhiteMasked:
-        return QStringLiteral("bw-mask");
-    case SpriteKind::GreyscaleMasked:
-        return QStringLiteral("grey-mask");
-    }
-    return {};
-}
-
-// Opens a named file for reading, or hands back standard input.
-QIODevice* openInput(const QString& input, QFile& file, const QString& notA,
-                     const CliStreams& streams, CliOutcome* failure)
-{
-    if (input == standardInput)
-        return streams.input;
-    if (QFileInfo(input).isDir()) {
-        *failure = failed(input, QStringLiteral("is a folder, not %1").arg(notA));
-        return nullptr;
-    }
-    file.setFileName(input);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *failure =
-            failed(input, QFileInfo::exists(input)
-                              ? QStringLiteral("cannot be opened (%1)").arg(file.errorString())
-                              : QStringLiteral("file not found"));
-        return nullptr;
-    }
-    return &file;
-}
-
-CliOutcome runSpriteRender(const CliOptions& options, const CliStreams& streams)
-{
-    QFile file;
-    CliOutcome failure;
-    QIODevice* device =
-        openInput(options.input, file, QStringLiteral("sprite code"), streams, &failure);
-    if (device == nullptr)
-        return failure;
+    Result<Input> input = Input::open(options.input, "sprite code", streams);
+    if (!input)
+        return std::unexpected(input.error());
 
     // Only the digits "0" and "1" of a text count, wherever they stand, so only
     // they are kept, and reading stops once the kind has all it needs: a text of
     // any size is read in constant memory, with the result of reading it whole.
     const std::size_t needed = digitCount(options.kind);
     std::string digits;
-    while (digits.size() < needed) {
-        const QByteArray chunk = device->read(64 * 1024);
-        if (chunk.isEmpty())
-            break;
-        for (const char ch : chunk) {
-            if ((ch == '0' || ch == '1') && digits.size() < needed)
-                digits += ch;
+    const Result<void> read = readText(*input, options.input, [&](std::string_view piece) {
+        for (const char c : piece) {
+            if ((c == '0' || c == '1') && digits.size() < needed)
+                digits += c;
         }
-    }
+        return digits.size() == needed;
+    });
+    if (!read)
+        return read;
     const std::optional<SpriteColours> colours = readSpriteCode(options.kind, digits);
     if (!colours) {
-        return failed(nameOf(options.input),
-                      QStringLiteral("too few digits: %1 sprite code needs %2 digits 0 and 1, "
-                                     "found %3")
-                          .arg(kindName(options.kind))
-                          .arg(needed)
-                          .arg(digits.size()));
+        return fail(nameOf(options.input),
+                    "too few digits: " + std::string(spriteKindName(options.kind)) +
+                        " sprite code needs " + std::to_string(needed) + " digits 0 and 1, found " +
+                        std::to_string(digits.size()));
     }
-    return deliverPng(imageOf(*colours, spriteSize, spriteSize), options.output, streams);
+    return deliverPicture(options, spriteSize, spriteSize, *colours, streams);
 }
 
-CliOutcome runUnpack(const CliOptions& options, const CliStreams& streams)
+Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
 {
-    if (options.output.isEmpty() && streams.outputIsTerminal) {
-        return {exitUsage, QStringLiteral("unpack: standard output is a terminal; name the PNG "
-                                          "with -o OUT.png or redirect the output")};
-    }
-    QFile file;
-    CliOutcome failure;
-    QIODevice* device =
-        openInput(options.input, file, QStringLiteral("a picture data file"), streams, &failure);
-    if (device == nullptr)
-        return failure;
-    // A pipe hands its bytes over in pieces: read to the end.
-    QByteArray text;
-    while (text.size() <= maxDataFileBytes) {
-        const QByteArray chunk =
-            device->read(std::min<qint64>(64 * 1024, maxDataFileBytes + 1 - text.size()));
-        if (chunk.isEmpty())
-            break;
-        text += chunk;
-    }
-    if (text.size() > maxDataFileBytes)
-        return failed(nameOf(options.input), QStringLiteral("file is too large"));
+    Result<Input> input = Input::open(options.input, "a picture data file", streams);
+    if (!input)
+        return std::unexpected(input.error());
+    std::string text;
+    const Result<void> read = readText(*input, options.input, [&](std::string_view piece) {
+        text.append(piece);
+        return false;
+    });
+    if (!read)
+        return read;
 
-    const ParseResult parsed =
-        parsePictureDataFile(std::string_view(text.constData(), std::size_t(text.size())));
+    const ParseResult parsed = parsePictureDataFile(text);
     if (!parsed.file)
-        return failed(nameOf(options.input), QString::fromStdString(parsed.error));
+        return fail(nameOf(options.input), parsed.error);
     const ParsedDataFile& data = *parsed.file;
     const SourceView pixels = data.greyscale ? greyscalePreview(gridFromBitPlane(data.planes[0]),
                                                                 gridFromBitPlane(data.planes[1]))
                                              : pixelsFromBitPlane(data.planes[0]);
-    return deliverPng(imageOf(pixels, screenWidth, screenHeight), options.output, streams);
+    return deliverPicture(options, screenWidth, screenHeight, pixels, streams);
 }
+
+// The files a run writes, named as the messages name them, and its input.
+struct NamedFile
+{
+    std::string option;
+    std::string path;
+};
 
 } // namespace
 
-CliOutcome runCommand(const CliOptions& options, const CliStreams& streams)
+Result<void> DescriptorOutput::write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(std::string("cannot write: ") + std::strerror(errno));
+        }
+        bytes.remove_prefix(std::size_t(written));
+    }
+    return {};
+}
+
+Result<void> checkUsage(const CliOptions& options, const CliStreams& streams)
+{
+    std::string command;
+    std::string inputName;
+    std::vector<NamedFile> outputs;
+    switch (options.command) {
+    case CliCommand::Help:
+    case CliCommand::Version:
+        return {};
+    case CliCommand::Picture:
+        command = "picture";
+        inputName = "PICTURE";
+        if (!options.output.empty())
+            outputs.push_back({"-o", options.output});
+        if (!options.bitmap.empty())
+            outputs.push_back({"--bmp", options.bitmap});
+        break;
+    case CliCommand::Sprite:
+        return {};
+    case CliCommand::SpriteRender:
+        command = "sprite";
+        inputName = "CODEFILE";
+        if (!options.output.empty())
+            outputs.push_back({"--render", options.output});
+        break;
+    case CliCommand::Unpack:
+        command = "unpack";
+        inputName = "DATAFILE";
+        if (options.output.empty() && streams.outputIsTerminal) {
+            return fail(command, "standard output is a terminal; name the PNG with -o OUT.png "
+                                 "or redirect the output");
+        }
+        if (!options.output.empty())
+            outputs.push_back({"-o", options.output});
+        break;
+    }
+
+    OutputFiles files;
+    for (const NamedFile& output : outputs)
+        files.add(output.path, std::string());
+    const bool namedInput = options.input != standardInput;
+    if (const auto same = files.sameFile(namedInput ? &options.input : nullptr)) {
+        const std::size_t offset = namedInput ? 1 : 0;
+        const std::string first =
+            namedInput && same->first == 0 ? inputName : outputs[same->first - offset].option;
+        return fail(command, first + " and " + outputs[same->second - offset].option +
+                                 " name the same file");
+    }
+    return {};
+}
+
+Result<void> runCommand(const CliOptions& options, const CliStreams& streams)
 {
     switch (options.command) {
     case CliCommand::Help:
     case CliCommand::Version: {
-        const QByteArray text =
-            (options.command == CliCommand::Help ? helpText() : versionText()).toUtf8();
-        OutputFiles none;
-        return deliver(none, &text, streams);
+        const std::string text = options.command == CliCommand::Version ? versionText()
+                                 : options.helpTopic.empty()            ? helpText()
+                                                             : commandHelpText(options.helpTopic);
+        if (streams.output == nullptr)
+            return fail("standard output", "cannot write: not open");
+        if (Result<void> written = streams.output->write(text); !written)
+            return failNaming(written.error(), "standard output");
+        return {};
     }
     case CliCommand::Picture:
         return runPicture(options, streams);
@@ -295,10 +347,14 @@ CliOutcome runCommand(const CliOptions& options, const CliStreams& streams)
     return {};
 }
 
-CliOutcome runCli(const QStringList& arguments, const CliStreams& streams)
+CliExit runCli(std::span<const std::string> arguments, const CliStreams& streams)
 {
-    const CommandLine line = parseCommandLine(arguments);
-    if (!line.options)
-        return {exitUsage, line.usageError};
-    return runCommand(*line.options, streams);
+    const Result<CliOptions> options = parseCommandLine(arguments);
+    if (!options)
+        return {exitUsage, options.error().message()};
+    if (const Result<void> usable = checkUsage(*options, streams); !usable)
+        return {exitUsage, usable.error().message()};
+    if (const Result<void> done = runCommand(*options, streams); !done)
+        return {exitFailure, done.error().message()};
+    return {};
 }

@@ -1,318 +1,360 @@
 #include "cli/cli_options.h"
 
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <CLI/CLI.hpp>
 
-#include <array>
-#include <utility>
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <vector>
 
 namespace {
 
-const QString programName = QStringLiteral("dotwright-cli");
+const std::string programName = "dotwright-cli";
 
-CommandLine usageError(const QString& what, const QString& why)
+std::unexpected<Failure> usageError(const std::string& what, const std::string& why)
 {
-    return {std::nullopt, what + QStringLiteral(": ") + why};
+    return fail(what, why);
 }
 
-// A command takes at most one file; the first one too many is named.
-std::optional<QString> extraArgument(const QStringList& files)
+// The option as the user types it: "-o", "--level".
+std::string dashed(const std::string& name)
 {
-    if (files.size() > 1)
-        return QStringLiteral("unexpected argument '%1'").arg(files[1]);
-    return std::nullopt;
+    return (name.size() == 1 ? "-" : "--") + name;
 }
 
-CommandLine accepted(const CliOptions& options)
-{
-    return {options, QString()};
-}
-
-struct KindName
-{
-    const char* name;
-    SpriteKind kind;
-};
-
-constexpr std::array<KindName, 4> kindNames{{
-    {"bw", SpriteKind::BlackWhite},
-    {"grey", SpriteKind::Greyscale},
-    {"bw-mask", SpriteKind::BlackWhiteMasked},
-    {"grey-mask", SpriteKind::GreyscaleMasked},
-}};
-
-// The option as the user would type it: "-o", "--level".
-QString dashed(const QString& name)
-{
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
-// The toolkit's parser words its errors for a dialog ("Missing value after
-// '--level'."); they are reworded here into the one-line form every other
-// message of the tool has. Its texts are never translated in this program.
-QString parserError(const QCommandLineParser& parser)
-{
-    if (!parser.unknownOptionNames().isEmpty())
-        return QStringLiteral("unknown option '%1'")
-            .arg(dashed(parser.unknownOptionNames().first()));
-    static const QRegularExpression missing(QStringLiteral("^Missing value after '(.*)'\\.$"));
-    static const QRegularExpression unexpected(
-        QStringLiteral("^Unexpected value after '(.*)'\\.$"));
-    const QString text = parser.errorText();
-    if (const auto match = missing.match(text); match.hasMatch())
-        return QStringLiteral("%1 needs a value").arg(match.captured(1));
-    if (const auto match = unexpected.match(text); match.hasMatch())
-        return QStringLiteral("%1 takes no value").arg(match.captured(1));
-    return text;
-}
-
-// One command's options, parsed by the toolkit, with the checks every command
-// shares: unknown options, missing values, an option given twice.
+// One command's options, split by CLI11, with the checks every command shares
+// worded in the one-line form of every other message of the tool: unknown
+// options, missing values, an option given twice, a value given to a flag.
 class CommandParser
 {
 public:
-    explicit CommandParser(QString command) : m_command(std::move(command))
+    explicit CommandParser(std::string command) : m_command(std::move(command))
     {
         // Options may follow the file names, as with most tools; "--" ends them.
-        m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-        m_parser.addOption(
-            QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+        m_app.allow_extras();
+        m_app.set_help_flag();
+        m_app.add_flag("-h,--help", m_help);
+        m_app.add_option("files", m_files);
     }
 
-    void addFlag(const QString& name) { m_parser.addOption(QCommandLineOption(name)); }
-    void addValue(const QString& name)
+    void addFlag(const std::string& name)
     {
-        m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
-        m_valueNames.append(name);
+        m_app.add_flag(dashed(name), m_flags[name])->disable_flag_override();
+    }
+    void addValue(const std::string& name)
+    {
+        m_app.add_option(dashed(name), m_values[name])
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+            ->allow_extra_args(false);
     }
 
-    // The error, if any, of parsing `arguments` (those after the command name).
-    std::optional<QString> parse(const QStringList& arguments)
+    // Parses `arguments`, those after the command name.
+    Result<void> parse(std::span<const std::string> arguments)
     {
-        if (!m_parser.parse(QStringList{programName} + arguments))
-            return parserError(m_parser);
-        // Taking the last of two values would hide a typing mistake in a build script.
-        for (const QString& name : m_valueNames) {
-            if (m_parser.values(name).size() > 1)
-                return QStringLiteral("%1 is given more than once").arg(dashed(name));
+        // CLI11 takes "--bmp=" as "--bmp" and the next argument as its value;
+        // an empty value is what the user typed, so it is taken here.
+        std::vector<std::string> split{programName};
+        bool optionsEnded = false;
+        for (const std::string& argument : arguments) {
+            optionsEnded = optionsEnded || argument == "--";
+            if (!optionsEnded && argument.starts_with("--") && argument.ends_with('=')) {
+                const std::string name = argument.substr(2, argument.size() - 3);
+                if (m_values.contains(name)) {
+                    m_empty[name] += 1;
+                    continue;
+                }
+            }
+            split.push_back(argument);
         }
-        return std::nullopt;
+        std::vector<const char*> argv;
+        for (const std::string& argument : split)
+            argv.push_back(argument.c_str());
+        try {
+            m_app.parse(int(argv.size()), argv.data());
+        } catch (const CLI::ParseError&) {
+            return usageError(m_command, shapeError(split));
+        }
+
+        for (const std::string& extra : m_app.remaining()) {
+            if (extra != "--" && extra.size() > 1 && extra.front() == '-')
+                return usageError(m_command, "unknown option '" + optionName(extra) + "'");
+        }
+        // Taking the last of two values would hide a typing mistake in a build script.
+        for (const auto& [name, values] : m_values) {
+            if (values.size() + std::size_t(m_empty[name]) > 1)
+                return usageError(m_command, dashed(name) + " is given more than once");
+        }
+        return {};
     }
 
-    bool isSet(const QString& name) const { return m_parser.isSet(name); }
-    QString value(const QString& name) const { return m_parser.value(name); }
-    QStringList files() const { return m_parser.positionalArguments(); }
-    const QString& command() const { return m_command; }
+    bool isSet(const std::string& name)
+    {
+        if (name == "help")
+            return m_help;
+        if (m_flags.contains(name))
+            return m_flags[name];
+        return !m_values[name].empty() || m_empty[name] > 0;
+    }
+    std::string value(const std::string& name)
+    {
+        const std::vector<std::string>& values = m_values[name];
+        return values.empty() ? std::string() : values.front();
+    }
+    const std::vector<std::string>& files() const { return m_files; }
+    const std::string& command() const { return m_command; }
 
 private:
-    QStringList m_valueNames;
-    QString m_command;
-    QCommandLineParser m_parser;
+    // "--frob=1" names the option "--frob"; "-xyz" names "-x", as a short
+    // option takes the rest of its word as its value.
+    static std::string optionName(const std::string& argument)
+    {
+        if (argument.starts_with("--"))
+            return argument.substr(0, argument.find('='));
+        return argument.substr(0, 2);
+    }
+
+    // What CLI11 refused: a value option with nothing after it, or a flag
+    // given a value. CLI11 words these for developers, so they are found
+    // again here from the arguments.
+    std::string shapeError(const std::vector<std::string>& split) const
+    {
+        for (std::size_t i = 1; i < split.size(); ++i) {
+            const std::string& argument = split[i];
+            if (argument == "--")
+                break;
+            const std::string name = optionName(argument);
+            if (name.size() < 2 || name.front() != '-')
+                continue;
+            const std::string bare = name.substr(name.starts_with("--") ? 2 : 1);
+            if (m_flags.contains(bare) && argument.find('=') != std::string::npos)
+                return name + " takes no value";
+            const bool valueInWord =
+                argument.size() > name.size() && (name.size() == 2 || argument[name.size()] == '=');
+            const bool valueFollows =
+                i + 1 < split.size() && (split[i + 1] == "-" || !split[i + 1].starts_with('-'));
+            if (m_values.contains(bare) && !valueInWord && !valueFollows)
+                return name + " needs a value";
+        }
+        return "cannot read the arguments";
+    }
+
+    std::string m_command;
+    CLI::App m_app;
+    bool m_help = false;
+    std::map<std::string, bool> m_flags;
+    std::map<std::string, std::vector<std::string>> m_values;
+    std::map<std::string, int> m_empty; // "--name=" given with nothing after it
+    std::vector<std::string> m_files;
 };
+
+// A command takes at most one file; the first one too many is named.
+Result<void> atMostOneFile(const CommandParser& parser)
+{
+    if (parser.files().size() > 1)
+        return usageError(parser.command(), "unexpected argument '" + parser.files()[1] + "'");
+    return {};
+}
 
 // Only digits, 0 to 100: "50x", "+5", " 5" and "" are all refused rather than
 // read as far as they go.
-std::optional<int> levelFrom(const QString& text)
+std::optional<int> levelFrom(const std::string& text)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-    if (!digits.match(text).hasMatch())
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    bool ok = false;
-    const int level = text.toInt(&ok);
-    if (!ok || level > 100)
+    const int level = std::stoi(text);
+    if (level > 100)
         return std::nullopt;
     return level;
 }
 
-bool sameFile(const QString& a, const QString& b)
+// "-" stands for standard output, as it stands for standard input.
+std::string outputName(const std::string& value)
 {
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    return value == "-" ? std::string() : value;
 }
 
-CommandLine parsePicture(const QStringList& arguments)
+// The picture format an output's name asks for: its extension, in any case.
+std::optional<ImageFormat> imageFormatOf(const std::string& name)
 {
-    CommandParser parser(QStringLiteral("picture"));
-    parser.addFlag(QStringLiteral("grey"));
-    parser.addFlag(QStringLiteral("rle"));
-    parser.addValue(QStringLiteral("level"));
-    parser.addValue(QStringLiteral("bmp"));
-    parser.addValue(QStringLiteral("o"));
-    if (const auto error = parser.parse(arguments))
-        return usageError(parser.command(), *error);
-    if (parser.isSet(QStringLiteral("help")))
-        return accepted({});
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos)
+        return std::nullopt;
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (extension == "png")
+        return ImageFormat::Png;
+    if (extension == "bmp")
+        return ImageFormat::Bmp;
+    return std::nullopt;
+}
+
+// Sets the format of a picture output, which must name one of the two.
+Result<void> choosePictureFormat(CliOptions& options, const std::string& command,
+                                 const std::string& option)
+{
+    if (options.output.empty())
+        return {};
+    const std::optional<ImageFormat> format = imageFormatOf(options.output);
+    if (!format)
+        return usageError(command,
+                          option + " must name a .png or .bmp file, not '" + options.output + "'");
+    options.outputFormat = *format;
+    return {};
+}
+
+Result<void> fileNameGiven(CommandParser& parser, const std::string& name)
+{
+    if (parser.isSet(name) && parser.value(name).empty())
+        return usageError(parser.command(), dashed(name) + " needs a file name");
+    return {};
+}
+
+Result<CliOptions> helpFor(const std::string& command)
+{
+    CliOptions options;
+    options.command = CliCommand::Help;
+    options.helpTopic = command;
+    return options;
+}
+
+Result<CliOptions> parsePicture(std::span<const std::string> arguments)
+{
+    CommandParser parser("picture");
+    parser.addFlag("grey");
+    parser.addFlag("rle");
+    parser.addValue("level");
+    parser.addValue("bmp");
+    parser.addValue("o");
+    if (Result<void> parsed = parser.parse(arguments); !parsed)
+        return std::unexpected(parsed.error());
+    if (parser.isSet("help"))
+        return helpFor(parser.command());
 
     CliOptions options;
     options.command = CliCommand::Picture;
-    options.greyscale = parser.isSet(QStringLiteral("grey"));
-    options.compressed = parser.isSet(QStringLiteral("rle"));
-    if (parser.isSet(QStringLiteral("level"))) {
-        const QString text = parser.value(QStringLiteral("level"));
+    options.greyscale = parser.isSet("grey");
+    options.compressed = parser.isSet("rle");
+    if (parser.isSet("level")) {
+        const std::string text = parser.value("level");
         const std::optional<int> level = levelFrom(text);
         if (!level) {
-            return usageError(
-                parser.command(),
-                QStringLiteral("--level must be a whole number from 0 to 100, not '%1'").arg(text));
+            return usageError(parser.command(),
+                              "--level must be a whole number from 0 to 100, not '" + text + "'");
         }
         options.level = *level;
     }
-    options.output = parser.value(QStringLiteral("o"));
-    options.bitmap = parser.value(QStringLiteral("bmp"));
     for (const char* name : {"o", "bmp"}) {
-        if (parser.isSet(QString::fromLatin1(name)) &&
-            parser.value(QString::fromLatin1(name)).isEmpty())
-            return usageError(
-                parser.command(),
-                QStringLiteral("%1 needs a file name").arg(dashed(QString::fromLatin1(name))));
+        if (Result<void> given = fileNameGiven(parser, name); !given)
+            return std::unexpected(given.error());
     }
-    if (!options.output.isEmpty() && !options.bitmap.isEmpty() &&
-        sameFile(options.output, options.bitmap))
-        return usageError(parser.command(), QStringLiteral("-o and --bmp name the same file"));
+    options.output = outputName(parser.value("o"));
+    options.bitmap = parser.value("bmp");
 
-    const QStringList files = parser.files();
-    if (files.isEmpty())
-        return usageError(parser.command(), QStringLiteral("no PICTURE given"));
-    if (const auto extra = extraArgument(files))
-        return usageError(parser.command(), *extra);
-    options.input = files.first();
-    return accepted(options);
+    if (parser.files().empty())
+        return usageError(parser.command(), "no PICTURE given");
+    if (Result<void> one = atMostOneFile(parser); !one)
+        return std::unexpected(one.error());
+    options.input = parser.files().front();
+    return options;
 }
 
-CommandLine parseSprite(const QStringList& arguments)
+Result<CliOptions> parseSprite(std::span<const std::string> arguments)
 {
-    CommandParser parser(QStringLiteral("sprite"));
-    parser.addValue(QStringLiteral("kind"));
-    parser.addValue(QStringLiteral("render"));
-    if (const auto error = parser.parse(arguments))
-        return usageError(parser.command(), *error);
-    if (parser.isSet(QStringLiteral("help")))
-        return accepted({});
+    CommandParser parser("sprite");
+    parser.addValue("kind");
+    parser.addValue("render");
+    if (Result<void> parsed = parser.parse(arguments); !parsed)
+        return std::unexpected(parsed.error());
+    if (parser.isSet("help"))
+        return helpFor(parser.command());
 
     CliOptions options;
-    if (parser.isSet(QStringLiteral("kind"))) {
-        const QString name = parser.value(QStringLiteral("kind"));
-        bool found = false;
-        for (const KindName& kind : kindNames) {
-            if (name == QLatin1String(kind.name)) {
-                options.kind = kind.kind;
-                found = true;
-            }
+    if (parser.isSet("kind")) {
+        const std::string name = parser.value("kind");
+        const std::optional<SpriteKind> kind = spriteKindNamed(name);
+        if (!kind) {
+            return usageError(parser.command(),
+                              "--kind must be bw, grey, bw-mask or grey-mask, not '" + name + "'");
         }
-        if (!found) {
-            return usageError(
-                parser.command(),
-                QStringLiteral("--kind must be bw, grey, bw-mask or grey-mask, not '%1'")
-                    .arg(name));
-        }
+        options.kind = *kind;
     }
 
-    const QStringList files = parser.files();
-    if (parser.isSet(QStringLiteral("render"))) {
+    if (Result<void> one = atMostOneFile(parser); !one)
+        return std::unexpected(one.error());
+    if (parser.isSet("render")) {
         options.command = CliCommand::SpriteRender;
-        options.output = parser.value(QStringLiteral("render"));
-        if (options.output.isEmpty())
-            return usageError(parser.command(), QStringLiteral("--render needs a file name"));
-        if (const auto extra = extraArgument(files))
-            return usageError(parser.command(), *extra);
-        options.input = files.isEmpty() ? QStringLiteral("-") : files.first();
-        return accepted(options);
+        if (Result<void> given = fileNameGiven(parser, "render"); !given)
+            return std::unexpected(given.error());
+        options.output = outputName(parser.value("render"));
+        if (Result<void> format = choosePictureFormat(options, parser.command(), "--render");
+            !format)
+            return std::unexpected(format.error());
+        options.input = parser.files().empty() ? std::string("-") : parser.files().front();
+        return options;
     }
 
     options.command = CliCommand::Sprite;
-    if (files.isEmpty())
-        return usageError(parser.command(), QStringLiteral("no IMAGE given"));
-    if (const auto extra = extraArgument(files))
-        return usageError(parser.command(), *extra);
-    options.input = files.first();
-    return accepted(options);
+    if (parser.files().empty())
+        return usageError(parser.command(), "no IMAGE given");
+    options.input = parser.files().front();
+    return options;
 }
 
-CommandLine parseUnpack(const QStringList& arguments)
+Result<CliOptions> parseUnpack(std::span<const std::string> arguments)
 {
-    CommandParser parser(QStringLiteral("unpack"));
-    parser.addValue(QStringLiteral("o"));
-    if (const auto error = parser.parse(arguments))
-        return usageError(parser.command(), *error);
-    if (parser.isSet(QStringLiteral("help")))
-        return accepted({});
+    CommandParser parser("unpack");
+    parser.addValue("o");
+    if (Result<void> parsed = parser.parse(arguments); !parsed)
+        return std::unexpected(parsed.error());
+    if (parser.isSet("help"))
+        return helpFor(parser.command());
 
     CliOptions options;
     options.command = CliCommand::Unpack;
-    options.output = parser.value(QStringLiteral("o"));
-    if (parser.isSet(QStringLiteral("o")) && options.output.isEmpty())
-        return usageError(parser.command(), QStringLiteral("-o needs a file name"));
-    const QStringList files = parser.files();
-    if (files.isEmpty())
-        return usageError(parser.command(), QStringLiteral("no DATAFILE given"));
-    if (const auto extra = extraArgument(files))
-        return usageError(parser.command(), *extra);
-    options.input = files.first();
-    return accepted(options);
+    if (Result<void> given = fileNameGiven(parser, "o"); !given)
+        return std::unexpected(given.error());
+    options.output = outputName(parser.value("o"));
+    if (Result<void> format = choosePictureFormat(options, parser.command(), "-o"); !format)
+        return std::unexpected(format.error());
+    if (parser.files().empty())
+        return usageError(parser.command(), "no DATAFILE given");
+    if (Result<void> one = atMostOneFile(parser); !one)
+        return std::unexpected(one.error());
+    options.input = parser.files().front();
+    return options;
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments)
+Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
 {
-    const QStringList rest = arguments.mid(1);
-    if (rest.isEmpty())
-        return usageError(QStringLiteral("usage"),
-                          QStringLiteral("no command given (try dotwright-cli --help)"));
-    const QString& first = rest.first();
-    const QStringList after = rest.mid(1);
+    const std::span<const std::string> rest = arguments.empty() ? arguments : arguments.subspan(1);
+    if (rest.empty())
+        return usageError("usage", "no command given (try dotwright-cli --help)");
+    const std::string& first = rest.front();
+    const std::span<const std::string> after = rest.subspan(1);
 
-    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
-        first == QLatin1String("--version")) {
-        if (!after.isEmpty())
-            return usageError(first, QStringLiteral("unexpected argument '%1'").arg(after.first()));
+    if (first == "--help" || first == "-h" || first == "--version") {
+        if (!after.empty())
+            return usageError(first, "unexpected argument '" + after.front() + "'");
         CliOptions options;
-        options.command =
-            first == QLatin1String("--version") ? CliCommand::Version : CliCommand::Help;
-        return accepted(options);
+        options.command = first == "--version" ? CliCommand::Version : CliCommand::Help;
+        return options;
     }
-    if (first == QLatin1String("picture"))
+    if (first == "picture")
         return parsePicture(after);
-    if (first == QLatin1String("sprite"))
+    if (first == "sprite")
         return parseSprite(after);
-    if (first == QLatin1String("unpack"))
+    if (first == "unpack")
         return parseUnpack(after);
-    if (first.startsWith(QLatin1Char('-')))
-        return usageError(
-            QStringLiteral("usage"),
-            QStringLiteral("unknown option '%1'; options follow the command").arg(first));
-    return usageError(first,
-                      QStringLiteral("unknown command (expected picture, sprite or unpack)"));
+    if (first.starts_with('-'))
+        return usageError("usage", "unknown option '" + first + "'; options follow the command");
+    return usageError(first, "unknown command (expected picture, sprite or unpack)");
 }
 
-QString helpText()
+std::string versionText()
 {
-    return QStringLiteral(
-        "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n"
-        "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] IMAGE\n"
-        "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] --render OUT.png [CODEFILE]\n"
-        "dotwright-cli unpack  [-o OUT.png] DATAFILE\n"
-        "dotwright-cli --help | --version\n"
-        "\n"
-        "picture  Converts the top-left 128 x 64 pixels of PICTURE as the black-and-white\n"
-        "         converter does (--grey: the greyscale converter) at slider value N\n"
-        "         (0 to 100, default 50) and writes the picture data file (--rle:\n"
-        "         compressed) to OUT, or to standard output. --bmp also writes the\n"
-        "         converted preview as a bitmap.\n"
-        "sprite   Prints the sprite code of the top-left 8 x 8 pixels of IMAGE, as the\n"
-        "         editor of that kind (default bw) writes it. With --render, reads sprite\n"
-        "         code from CODEFILE (or standard input) and writes the 8 x 8 picture as PNG.\n"
-        "unpack   Writes the 128 x 64 picture that a picture data file encodes as PNG to\n"
-        "         OUT.png, or to standard output when that is not a terminal.\n"
-        "\n"
-        "A file name \"-\" reads standard input. Nothing is written unless everything\n"
-        "succeeds. Exit status: 0 success, 1 failure, 2 usage error.\n");
-}
-
-QString versionText()
-{
-    return programName + QStringLiteral(" ") + QStringLiteral(DOTWRIGHT_VERSION) +
-           QLatin1Char('\n');
+    return programName + " " DOTWRIGHT_VERSION "\n";
 }

@@ -1,44 +1,50 @@
 #pragma once
 
+#include "core/result.h"
 #include "sprite/sprite_code.h"
 
-#include <QString>
-#include <QStringList>
-
-#include <optional>
+#include <span>
+#include <string>
 
 enum class CliCommand { Help, Version, Picture, Sprite, SpriteRender, Unpack };
 
+// The picture formats dotwright-cli writes, chosen by the output's extension.
+enum class ImageFormat { Png, Bmp };
+
 // What one run of dotwright-cli is asked to do. Which fields count depends on
-// the command; the others keep their defaults.
+// the command; the others keep their defaults. File names are bytes, exactly
+// as given on the command line.
 struct CliOptions
 {
     CliCommand command = CliCommand::Help;
+    // For Help: the command whose help is asked for ("picture"), or empty for all.
+    std::string helpTopic;
     // PICTURE, IMAGE, CODEFILE or DATAFILE; "-" is standard input (also what
     // --render reads when no CODEFILE is named).
-    QString input;
-    // -o, or the PNG of --render. Empty: standard output.
-    QString output;
+    std::string input;
+    // -o, or the picture of --render. Empty: standard output (also for "-").
+    std::string output;
+    // The format of unpack's and --render's picture: by the extension of
+    // `output`, PNG on standard output.
+    ImageFormat outputFormat = ImageFormat::Png;
     // --bmp; empty when no bitmap is asked for.
-    QString bitmap;
+    std::string bitmap;
     bool greyscale = false;
     bool compressed = false;
     int level = 50;
     SpriteKind kind = SpriteKind::BlackWhite;
 };
 
-struct CommandLine
-{
-    std::optional<CliOptions> options;
-    // When `options` is empty: the usage error as "<what>: <why>", one line.
-    QString usageError;
-};
+// Reads the arguments (the program name first, as in argv). Touches no file.
+// A usage error fails naming the command (or "usage") and saying why, e.g.
+// {"picture", "--level must be a whole number from 0 to 100, not '50x'"}.
+Result<CliOptions> parseCommandLine(std::span<const std::string> arguments);
 
-// Reads the arguments (the program name first, as in argv). Touches no file:
-// naming the same file for -o and --bmp is caught from the names alone.
-CommandLine parseCommandLine(const QStringList& arguments);
-
-// What --help prints: the synopsis, then a few lines on each command.
-QString helpText();
+// What --help prints: the synopsis, then a few lines on each command with an
+// example, then the exit statuses.
+std::string helpText();
+// What `dotwright-cli COMMAND --help` prints: that command's synopsis, its
+// options and an example.
+std::string commandHelpText(const std::string& command);
 // What --version prints: "dotwright-cli <version>".
-QString versionText();
+std::string versionText();

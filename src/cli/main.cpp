@@ -1,14 +1,34 @@
 #include "cli/cli_commands.h"
+#include "core/printable_name.h"
+#include "picture_io/output_files.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+// A program started with a standard descriptor closed would open its first
+// file under that number and write its data there, as if it were the stream.
+// Each closed one is therefore opened on /dev/null first, for reading only,
+// so that writing to a closed standard output fails as a write error.
+void openClosedStandardDescriptors()
+{
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) < 0) {
+            const int opened = ::open("/dev/null", O_RDONLY);
+            if (opened >= 0 && opened != descriptor) {
+                ::dup2(opened, descriptor);
+                ::close(opened);
+            }
+        }
+    }
+}
 
 // The libraries under the toolkit report trouble on standard error themselves
 // ("libpng error: Read Error"), beside the toolkit's warnings; a failure must
@@ -16,7 +36,7 @@ namespace {
 // descriptor for that line, and descriptor 2 goes to /dev/null.
 FILE* takeStandardError()
 {
-    const int kept = ::dup(STDERR_FILENO);
+    const int kept = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (kept < 0 || null < 0)
         return stderr;
@@ -30,26 +50,25 @@ FILE* takeStandardError()
 
 int main(int argc, char** argv)
 {
+    openClosedStandardDescriptors();
     // A reader that goes away (`| head`) must not kill the program before it
     // has removed its temporary files; the write fails and is reported instead.
     std::signal(SIGPIPE, SIG_IGN);
+    installWriteCleanup();
     FILE* messages = takeStandardError();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    // Image reading and writing need no display, so no GUI application object:
-    // the tool runs without DISPLAY or QT_QPA_PLATFORM and starts faster.
+    // The toolkit's picture format plug-ins are found through the application
+    // object; it needs no display.
     const QCoreApplication application(argc, argv);
 
-    QFile input;
-    input.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
-    QFile output;
-    output.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                QFileDevice::DontCloseHandle);
-
-    const CliOutcome outcome =
-        runCli(QCoreApplication::arguments(), {&input, &output, ::isatty(STDOUT_FILENO) == 1});
-    if (outcome.exitCode != exitSuccess) {
-        std::fprintf(messages, "dotwright-cli: %s\n", qPrintable(outcome.error));
+    // File names are bytes: they stay exactly as the shell passed them.
+    const std::vector<std::string> arguments(argv, argv + argc);
+    FileSource input = FileSource::borrow(STDIN_FILENO);
+    DescriptorOutput output(STDOUT_FILENO);
+    const CliExit exit = runCli(arguments, {&input, &output, ::isatty(STDOUT_FILENO) == 1});
+    if (exit.status != exitSuccess) {
+        std::fprintf(messages, "dotwright-cli: %s\n", printableName(exit.message).c_str());
         std::fflush(messages);
     }
-    return outcome.exitCode;
+    return exit.status;
 }

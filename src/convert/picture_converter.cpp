@@ -6,13 +6,16 @@
 #include "convert/picture_data_file.h"
 #include "convert/zoom_cursor.h"
 #include "convert/zoom_viewer.h"
+#include "core/printable_name.h"
+#include "picture_io/bitmap_writer.h"
+#include "picture_io/output_files.h"
+#include "picture_io/picture_loader.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
-#include "picture_io/file_writer.h"
-#include "picture_io/picture_loader.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -256,9 +259,11 @@ void PictureConverter::cmdSave_Click()
                                 bitmapFilter));
     if (path.isEmpty())
         return;
-    const WriteResult result = writeBitmap(path, m_converted->takeImage());
-    if (!result.ok)
-        warn(result.error);
+    const std::vector<std::uint8_t> bitmap =
+        encodeBitmap(screenWidth, screenHeight, sourceViewOf(m_converted->takeImage()));
+    warnOnFailure(
+        writeFileAtomically(QFile::encodeName(path).toStdString(),
+                            {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
 }
 
 void PictureConverter::cmdConvert_Save_Click()
@@ -268,12 +273,17 @@ void PictureConverter::cmdConvert_Save_Click()
                                 QString::fromLatin1(m_variant.dataFilter)));
     if (path.isEmpty())
         return;
-    const WriteResult result = writeFileAtomically(path, dataFile(chkCompressRLE->isChecked()));
-    if (!result.ok)
-        warn(result.error);
+    warnOnFailure(writeFileAtomically(QFile::encodeName(path).toStdString(),
+                                      dataFile(chkCompressRLE->isChecked())));
 }
 
-QByteArray PictureConverter::dataFile(bool compressed) const
+void PictureConverter::warnOnFailure(const Result<void>& done)
+{
+    if (!done)
+        warn(QString::fromStdString(printableName(done.error().message())));
+}
+
+std::string PictureConverter::dataFile(bool compressed) const
 {
     std::string text;
     if (m_variant.kind == ConverterKind::Greyscale) {
@@ -283,7 +293,7 @@ QByteArray PictureConverter::dataFile(bool compressed) const
         text = blackWhiteDataFile(bitPlaneFromPixels(sourceViewOf(m_converted->takeImage())),
                                   compressed);
     }
-    return QByteArray::fromStdString(text);
+    return text;
 }
 
 void PictureConverter::Convert()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/screen.h"
+#include "core/result.h"
 #include "ui/control_layout.h"
 
 #include <QDialog>
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <span>
+#include <string>
 
 class DrawingArea;
 class FileDialog;
@@ -88,7 +90,9 @@ private:
     void convertGreyscale(int sliderValue);
     void showZoom(const DrawingArea& preview);
     // The picture data file of what the window shows now, plain or compressed.
-    QByteArray dataFile(bool compressed) const;
+    std::string dataFile(bool compressed) const;
+    // Tells the user why a save failed, naming the file; nothing when it worked.
+    void warnOnFailure(const Result<void>& done);
 
     const ConverterVariant& m_variant;
     GreyLayers& m_layers;

@@ -20,8 +20,7 @@ struct Failure
 
 // The one way the pure parts, the picture files and the command-line tool
 // report failure: a value, or the Failure that kept it from being made.
-template <typename T = void>
-using Result = std::expected<T, Failure>;
+template<typename T = void> using Result = std::expected<T, Failure>;
 
 inline std::unexpected<Failure> fail(std::string why)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/colour.h"
+#include "picture_io/picture_reader.h"
 
 #include <QImage>
 #include <QSize>
@@ -15,7 +16,6 @@ class QIODevice;
 // one) is refused at once. While decoding, the toolkit may hold at most
 // maxDecodedBytes for the picture: 64 Mi pixels take 256 MiB at 4 bytes a pixel,
 // 512 MiB at 8 bytes (16 bits a channel), so every format up to this size loads.
-inline constexpr qint64 maxPicturePixels = qint64{64} * 1024 * 1024;
 inline constexpr qint64 maxDecodedBytes = qint64{512} * 1024 * 1024;
 
 struct LoadedPicture

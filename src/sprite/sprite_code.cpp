@@ -74,6 +74,24 @@ std::string_view headerOf(SpriteKind kind, int layer)
 
 } // namespace
 
+std::string_view spriteKindName(SpriteKind kind)
+{
+    for (const auto& [name, named] : spriteKindNames) {
+        if (named == kind)
+            return name;
+    }
+    return {};
+}
+
+std::optional<SpriteKind> spriteKindNamed(std::string_view name)
+{
+    for (const auto& [text, kind] : spriteKindNames) {
+        if (text == name)
+            return kind;
+    }
+    return std::nullopt;
+}
+
 int layerCount(SpriteKind kind)
 {
     switch (kind) {

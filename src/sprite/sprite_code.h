@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // The four kinds of sprite, one per editor. They differ in the layers their
 // code holds: bitmap; light and dark; bitmap and mask; light, dark and mask.
@@ -30,6 +31,16 @@ struct SpriteLayers
 using SpriteColours = std::array<Colour, spriteSize * spriteSize>;
 
 int layerCount(SpriteKind kind);
+
+// The kinds by the short names people type: "bw", "grey", "bw-mask", "grey-mask".
+inline constexpr std::array<std::pair<std::string_view, SpriteKind>, 4> spriteKindNames{{
+    {"bw", SpriteKind::BlackWhite},
+    {"grey", SpriteKind::Greyscale},
+    {"bw-mask", SpriteKind::BlackWhiteMasked},
+    {"grey-mask", SpriteKind::GreyscaleMasked},
+}};
+std::string_view spriteKindName(SpriteKind kind);
+std::optional<SpriteKind> spriteKindNamed(std::string_view name);
 
 // How many digits "0" and "1" a text must hold before it is read: 64 per layer.
 std::size_t digitCount(SpriteKind kind);

@@ -1,7 +1,9 @@
+#include "picture_io/bitmap_writer.h"
+#include "picture_io/output_files.h"
+#include "picture_io/picture_loader.h"
+#include "picture_io/png_writer.h"
 #include "support/file_size_limit.h"
 #include "support/picture_bytes.h"
-#include "picture_io/file_writer.h"
-#include "picture_io/picture_loader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -24,7 +26,7 @@
 namespace {
 
 enum class Entry { Missing, File, Folder };
-enum class Failure { ReadOnlyFolder, MissingFolder, PathIsFolder, ParentIsFile, FullDisk };
+enum class WriteFault { ReadOnlyFolder, MissingFolder, PathIsFolder, ParentIsFile, FullDisk };
 
 void appendLe16(QByteArray& bytes, quint32 value)
 {
@@ -357,7 +359,7 @@ QRgb rgbOf(Colour colour)
 } // namespace
 
 Q_DECLARE_METATYPE(Entry)
-Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(WriteFault)
 Q_DECLARE_METATYPE(TestPicture)
 
 class TestPictureIo : public QObject
@@ -642,9 +644,18 @@ void TestPictureIo::writtenPictureKeepsExactColours()
     }
     const QString path = m_dir.filePath(QStringLiteral("written.") + format);
 
-    const WriteResult result = format == "bmp" ? writeBitmap(path, image) : writePng(path, image);
+    std::vector<Colour> colours;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 128; ++x)
+            colours.push_back(namedColours[(x / 8 + y / 4) % namedColours.size()]);
+    }
+    const std::vector<std::uint8_t> bytes =
+        format == "bmp" ? encodeBitmap(128, 64, colours) : encodePng(128, 64, colours).value();
+    const Result<void> result =
+        writeFileAtomically(QFile::encodeName(path).toStdString(),
+                            {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY2(result, result ? "" : result.error().message().c_str());
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), format);
@@ -674,29 +685,30 @@ void TestPictureIo::writeReplacesWholeFile()
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath("data.inc"), QByteArray(5000, 'x'));
 
-    const WriteResult result = writeFileAtomically(path, "short\r\n");
+    const Result<void> result =
+        writeFileAtomically(QFile::encodeName(path).toStdString(), "short\r\n");
 
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY2(result, result ? "" : result.error().message().c_str());
     QCOMPARE(treeOf(dir.path()), (QMap<QString, QByteArray>{{"data.inc", "short\r\n"}}));
 }
 
 void TestPictureIo::failedWriteLeavesFilesIntact_data()
 {
-    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<WriteFault>("failure");
     QTest::addColumn<QByteArray>("format");
 
-    QTest::newRow("read-only folder") << Failure::ReadOnlyFolder << QByteArray();
-    QTest::newRow("missing folder") << Failure::MissingFolder << QByteArray("bmp");
-    QTest::newRow("path is a folder") << Failure::PathIsFolder << QByteArray("bmp");
-    QTest::newRow("path under a file") << Failure::ParentIsFile << QByteArray();
-    QTest::newRow("disk full, text") << Failure::FullDisk << QByteArray();
-    QTest::newRow("disk full, bitmap") << Failure::FullDisk << QByteArray("bmp");
-    QTest::newRow("disk full, PNG") << Failure::FullDisk << QByteArray("png");
+    QTest::newRow("read-only folder") << WriteFault::ReadOnlyFolder << QByteArray();
+    QTest::newRow("missing folder") << WriteFault::MissingFolder << QByteArray("bmp");
+    QTest::newRow("path is a folder") << WriteFault::PathIsFolder << QByteArray("bmp");
+    QTest::newRow("path under a file") << WriteFault::ParentIsFile << QByteArray();
+    QTest::newRow("disk full, text") << WriteFault::FullDisk << QByteArray();
+    QTest::newRow("disk full, bitmap") << WriteFault::FullDisk << QByteArray("bmp");
+    QTest::newRow("disk full, PNG") << WriteFault::FullDisk << QByteArray("png");
 }
 
 void TestPictureIo::failedWriteLeavesFilesIntact()
 {
-    QFETCH(Failure, failure);
+    QFETCH(WriteFault, failure);
     QFETCH(QByteArray, format);
 
     QTemporaryDir dir;
@@ -713,50 +725,63 @@ void TestPictureIo::failedWriteLeavesFilesIntact()
 
     QString path;
     switch (failure) {
-    case Failure::ReadOnlyFolder:
+    case WriteFault::ReadOnlyFolder:
         if (QFile probe(dir.filePath("locked/probe")); probe.open(QIODevice::WriteOnly)) {
             probe.remove();
             QSKIP("Folder permissions do not stop this user (root) from writing");
         }
         path = dir.filePath("locked/old.inc");
         break;
-    case Failure::MissingFolder:
+    case WriteFault::MissingFolder:
         path = dir.filePath("missing/picture.bmp");
         break;
-    case Failure::PathIsFolder:
+    case WriteFault::PathIsFolder:
         path = dir.filePath("folder");
         break;
-    case Failure::ParentIsFile:
+    case WriteFault::ParentIsFile:
         path = dir.filePath("old.inc/picture.inc");
         break;
-    case Failure::FullDisk:
+    case WriteFault::FullDisk:
         path = dir.filePath("old.inc");
         break;
     }
     const QMap<QString, QByteArray> before = treeOf(dir.path());
 
     const auto write = [&] {
-        if (format == "bmp")
-            return writeBitmap(path, noisePicture({128, 64}));
-        if (format == "png")
-            return writePng(path, noisePicture({128, 64}));
-        // Smaller than QSaveFile's 16 kB buffer: a buffered writer would only meet
-        // the full disk in commit(), which lost the error.
-        return writeFileAtomically(path, QByteArray(10 * 1024, 'n'));
+        const QImage noise = noisePicture({128, 64});
+        std::vector<Colour> colours;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const QRgb pixel = noise.pixel(x, y);
+                colours.push_back(colourFromRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+            }
+        }
+        std::string bytes(10 * 1024, 'n');
+        if (format == "bmp") {
+            const std::vector<std::uint8_t> bitmap = encodeBitmap(128, 64, colours);
+            bytes.assign(bitmap.begin(), bitmap.end());
+        } else if (format == "png") {
+            const std::vector<std::uint8_t> png = encodePng(128, 64, colours).value();
+            bytes.assign(png.begin(), png.end());
+        }
+        // A text smaller than a typical write buffer: a buffered writer would only
+        // meet the full disk at its final flush, whose error is easily lost.
+        return writeFileAtomically(QFile::encodeName(path).toStdString(), bytes);
     };
-    WriteResult result;
-    if (failure == Failure::FullDisk) {
+    Result<void> result;
+    if (failure == WriteFault::FullDisk) {
         const FileSizeLimit limit(1024);
         result = write();
     } else {
         result = write();
     }
 
-    QVERIFY(!result.ok);
-    const QString prefix = QStringLiteral("Cannot write %1: ").arg(path);
-    QVERIFY2(result.error.startsWith(prefix) && result.error.size() > prefix.size(),
-             qPrintable(result.error));
-    QVERIFY2(!result.error.contains(QLatin1String("Unknown error")), qPrintable(result.error));
+    QVERIFY(!result);
+    const Failure& failed = result.error();
+    QCOMPARE(QString::fromStdString(failed.what), path);
+    QVERIFY2(failed.why.starts_with("cannot write: ") && failed.why.size() > 16,
+             failed.why.c_str());
+    QVERIFY2(failed.why.find("Unknown error") == std::string::npos, failed.why.c_str());
     QCOMPARE(treeOf(dir.path()), before);
 }
 
