@@ -229,7 +229,14 @@ Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
     Result<Input> input = Input::open(options.input, "a picture data file", streams);
     if (!input)
         return std::unexpected(input.error());
+    // A regular file says its size: a file too large is refused unread, and the
+    // text is read into place with no copy growing beside it.
     std::string text;
+    if (const std::optional<std::uint64_t> size = input->source().size()) {
+        if (*size > maxTextBytes)
+            return fail(nameOf(options.input), "file is too large");
+        text.reserve(std::size_t(*size));
+    }
     const Result<void> read = readText(*input, options.input, [&](std::string_view piece) {
         text.append(piece);
         return false;

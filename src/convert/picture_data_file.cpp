@@ -2,6 +2,7 @@
 
 #include "convert/rle.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -192,30 +193,58 @@ std::optional<std::uint8_t> hexByte(std::string_view item)
     return static_cast<std::uint8_t>(value);
 }
 
-// What follows ".db" (the directive alone gives an empty text), or nothing for
-// another line.
+// What follows ".db" (the directive alone gives an empty text) up to a
+// comment, or nothing for another line.
 std::optional<std::string_view> dbOperands(std::string_view line)
 {
     if (line.size() < 3 || line[0] != '.' || (line[1] | 0x20) != 'd' || (line[2] | 0x20) != 'b')
         return std::nullopt;
     if (line.size() == 3)
         return std::string_view();
-    if (!isBlank(line[3]))
+    if (!isBlank(line[3]) && line[3] != ';')
         return std::nullopt;
-    return trimmed(line.substr(4));
+    // An assembler ends a line's code at ";", as people who edit these files know.
+    return trimmed(line.substr(3, line.find(';', 3) - 3));
 }
 
-std::vector<std::string_view> splitItems(std::string_view operands)
+// Goes through the comma-separated items of a ".db" line one at a time, so that
+// a line of any length costs no more memory than its text.
+class Items
 {
-    std::vector<std::string_view> items;
-    while (true) {
-        const std::size_t comma = operands.find(',');
-        items.push_back(trimmed(operands.substr(0, comma)));
+public:
+    explicit Items(std::string_view operands) : m_rest(operands) {}
+
+    // The next item, trimmed, or nothing after the last.
+    std::optional<std::string_view> next()
+    {
+        if (m_done)
+            return std::nullopt;
+        const std::size_t comma = m_rest.find(',');
+        const std::string_view item = trimmed(m_rest.substr(0, comma));
         if (comma == std::string_view::npos)
-            return items;
-        operands.remove_prefix(comma + 1);
+            m_done = true;
+        else
+            m_rest.remove_prefix(comma + 1);
+        return item;
     }
-}
+
+    // How many items are left, counted without keeping them.
+    std::size_t countRest() const
+    {
+        if (m_done)
+            return 0;
+        return std::size_t(std::count(m_rest.begin(), m_rest.end(), ',')) + 1;
+    }
+
+private:
+    std::string_view m_rest;
+    bool m_done = false;
+};
+
+// The longest block that can decode to 1024 bytes: every byte a run of its own
+// spelt with the marker, three bytes each. Anything longer is refused as soon
+// as it passes this, however long the file goes on.
+constexpr std::size_t longestBlock = 3 * bitPlaneBytes;
 
 // Adds one ".db" line to the section; returns an error text or nothing.
 std::optional<std::string> addDataLine(Section& section, int line, std::string_view operands)
@@ -224,10 +253,11 @@ std::optional<std::string> addDataLine(Section& section, int line, std::string_v
         return lineError(line, "data after the summary line");
     if (operands.empty())
         return lineError(line, "no bytes after .db");
-    const std::vector<std::string_view> items = splitItems(operands);
-    const DataKind kind = items.front().starts_with('%')   ? DataKind::Plain
-                          : items.front().starts_with('$') ? DataKind::Compressed
-                                                           : DataKind::None;
+    Items items(operands);
+    const std::string_view first = *Items(operands).next();
+    const DataKind kind = first.starts_with('%')   ? DataKind::Plain
+                          : first.starts_with('$') ? DataKind::Compressed
+                                                   : DataKind::None;
     if (kind == DataKind::None)
         return lineError(line, "expected %binary or $hexadecimal bytes");
     if (section.kind == DataKind::None) {
@@ -239,27 +269,44 @@ std::optional<std::string> addDataLine(Section& section, int line, std::string_v
     }
 
     if (kind == DataKind::Compressed) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::optional<std::uint8_t> value = hexByte(items[i]);
+        std::size_t index = 0;
+        while (const std::optional<std::string_view> item = items.next()) {
+            ++index;
+            const std::optional<std::uint8_t> value = hexByte(*item);
             if (!value)
-                return lineError(line, "byte " + std::to_string(i + 1) +
+                return lineError(line, "byte " + std::to_string(index) +
                                            " is not a hexadecimal byte ($ and two digits)");
+            if (section.block.size() == longestBlock)
+                return lineError(section.firstDataLine,
+                                 "compressed block does not decode to 1024 bytes");
             section.block.push_back(*value);
         }
         return std::nullopt;
     }
 
-    if (items.size() != bitPlaneRowBytes)
-        return lineError(line, "expected 16 binary bytes, found " + std::to_string(items.size()));
     if (section.rowCount == screenHeight)
         return lineError(line, "more than 64 rows");
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::optional<std::uint8_t> value = binaryByte(items[i]);
-        if (!value)
-            return lineError(line, "byte " + std::to_string(i + 1) +
+    std::array<std::uint8_t, bitPlaneRowBytes> row{};
+    std::size_t index = 0;
+    while (const std::optional<std::string_view> item = items.next()) {
+        if (index == row.size())
+            return lineError(line, "expected 16 binary bytes, found " +
+                                       std::to_string(index + 1 + items.countRest()));
+        const std::optional<std::uint8_t> value = binaryByte(*item);
+        if (!value) {
+            // A short row is told as such before the fault of one of its bytes.
+            const std::size_t count = index + 1 + items.countRest();
+            if (count != row.size())
+                return lineError(line, "expected 16 binary bytes, found " + std::to_string(count));
+            return lineError(line, "byte " + std::to_string(index + 1) +
                                        " is not a binary byte (% and eight digits)");
-        section.rows[static_cast<std::size_t>(section.rowCount) * bitPlaneRowBytes + i] = *value;
+        }
+        row[index++] = *value;
     }
+    if (index != row.size())
+        return lineError(line, "expected 16 binary bytes, found " + std::to_string(index));
+    std::copy(row.begin(), row.end(),
+              section.rows.begin() + std::ptrdiff_t(section.rowCount) * bitPlaneRowBytes);
     ++section.rowCount;
     return std::nullopt;
 }
@@ -302,18 +349,37 @@ ParseResult failure(std::string reason)
     return {std::nullopt, std::move(reason)};
 }
 
+// The next line of `text`, which it leaves after the line's end. Lines end in
+// CR LF, LF, or a CR alone, as different editors save them.
+std::string_view takeLine(std::string_view& text)
+{
+    const std::size_t end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos) {
+        text = {};
+    } else {
+        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        text.remove_prefix(end + (crlf ? 2 : 1));
+    }
+    return line;
+}
+
 } // namespace
 
 ParseResult parsePictureDataFile(std::string_view text)
 {
+    // Editors on some systems begin a UTF-8 file with a byte-order mark.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(byteOrderMark))
+        text.remove_prefix(byteOrderMark.size());
+
     std::vector<Section> sections;
     bool greyscale = false;
+    bool recognised = false; // whether any line so far was one of ours
     int lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;
-        const std::size_t end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view line = trimmed(takeLine(text));
 
         Section* current = sections.empty() ? nullptr : &sections.back();
         if (line.empty())
@@ -323,10 +389,14 @@ ParseResult parsePictureDataFile(std::string_view text)
                 return failure(std::move(*error));
             continue;
         }
-        if (line.starts_with(';'))
+        if (line.starts_with(';')) {
+            recognised = true;
             continue;
-        if (line == lightLayerLabel || line == darkLayerLabel) {
-            const bool light = line == lightLayerLabel;
+        }
+        const std::string_view code = trimmed(line.substr(0, line.find(';')));
+        if (code == lightLayerLabel || code == darkLayerLabel) {
+            recognised = true;
+            const bool light = code == lightLayerLabel;
             if (!sections.empty() && !greyscale)
                 return failure(lineError(lineNumber, "layer label after black-and-white data"));
             if (sections.size() != (light ? 0U : 1U))
@@ -339,12 +409,18 @@ ParseResult parsePictureDataFile(std::string_view text)
             continue;
         }
         if (const std::optional<std::string_view> operands = dbOperands(line)) {
+            recognised = true;
             if (current == nullptr)
                 current = &sections.emplace_back();
             if (auto error = addDataLine(*current, lineNumber, *operands))
                 return failure(std::move(*error));
             continue;
         }
+        // A picture, a program or any other file given by mistake fails on its
+        // first line; saying where in it is no help.
+        if (!recognised)
+            return failure("not a picture data file (expected .db lines of binary or "
+                           "hexadecimal bytes)");
         return failure(lineError(lineNumber, "unexpected text"));
     }
 

@@ -9,18 +9,26 @@
 #include "picture_io/picture_loader.h"
 #include "sprite/sprite_code.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <span>
@@ -110,6 +118,73 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     return files;
 }
 
+// Every entry below a folder by kind, without reading special files: regular
+// files with their content, links with their text, and the others by kind.
+QMap<QByteArray, QByteArray> entriesOf(const QString& folder)
+{
+    QMap<QByteArray, QByteArray> entries;
+    const QByteArray base = QFile::encodeName(folder);
+    std::vector<QByteArray> pending{QByteArray()};
+    while (!pending.empty()) {
+        const QByteArray relative = pending.back();
+        pending.pop_back();
+        DIR* listing = ::opendir((base + '/' + relative).constData());
+        if (listing == nullptr)
+            continue;
+        while (const dirent* entry = ::readdir(listing)) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const QByteArray path = relative.isEmpty() ? name : relative + '/' + name;
+            const QByteArray full = base + '/' + path;
+            struct stat status
+            {
+            };
+            ::lstat(full.constData(), &status);
+            if (S_ISLNK(status.st_mode)) {
+                char text[4096] = {};
+                (void)::readlink(full.constData(), text, sizeof text - 1);
+                entries.insert(path, QByteArray("(link to ") + text + ")");
+            } else if (S_ISDIR(status.st_mode)) {
+                entries.insert(path, "(folder)");
+                pending.push_back(path);
+            } else if (S_ISREG(status.st_mode)) {
+                // By the name's bytes: the toolkit's file names are text.
+                QByteArray content;
+                const int descriptor = ::open(full.constData(), O_RDONLY);
+                char buffer[65536];
+                for (ssize_t got;
+                     descriptor >= 0 && (got = ::read(descriptor, buffer, sizeof buffer)) > 0;)
+                    content.append(buffer, got);
+                if (descriptor >= 0)
+                    ::close(descriptor);
+                entries.insert(path, content);
+            } else {
+                entries.insert(path, S_ISFIFO(status.st_mode)   ? "(fifo)"
+                                     : S_ISSOCK(status.st_mode) ? "(socket)"
+                                                                : "(device)");
+            }
+        }
+        ::closedir(listing);
+    }
+    return entries;
+}
+
+bool makeSocket(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (descriptor < 0 || std::size_t(name.size()) >= sizeof address.sun_path)
+        return false;
+    std::copy(name.begin(), name.end(), address.sun_path);
+    const bool bound =
+        ::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(descriptor);
+    return bound;
+}
+
 // A pseudo-terminal for standard output, so that the tool sees a terminal.
 class Terminal
 {
@@ -160,6 +235,20 @@ private slots:
     void failures_data();
     void failures();
     void replacedFileKeepsItsMode();
+
+    void outputsThatAreNotPlainFiles_data();
+    void outputsThatAreNotPlainFiles();
+    void fileSizeLimitIsAWriteError();
+    void signalsLeaveNothingBehind_data();
+    void signalsLeaveNothingBehind();
+    void namesAreBytes();
+    void closedStandardOutputIsAWriteError();
+    void pictureFormatFollowsTheName_data();
+    void pictureFormatFollowsTheName();
+    void endlessInputsAreRefused_data();
+    void endlessInputsAreRefused();
+    void helpOfEachCommand_data();
+    void helpOfEachCommand();
 
 private:
     QString picture(const QString& name) const { return m_pictures.filePath(name); }
@@ -659,6 +748,373 @@ void TestCliProcess::replacedFileKeepsItsMode()
     QCOMPARE(status.st_mode & 07777, mode_t(0666 & ~mask));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({"new.bmp", "old.inc"}));
+}
+
+enum class Special {
+    None,
+    NullDevice,
+    FullDevice,
+    Fifo,
+    Socket,
+    StandardOutputLink,
+    DanglingLink,
+    LinkIntoNowhere,
+    LinkedFolder,
+    LinkToInput
+};
+
+void TestCliProcess::outputsThatAreNotPlainFiles_data()
+{
+    QTest::addColumn<Special>("special");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("written"); // the file that gets the data file, "" none, "-" stdout
+
+    const QStringList picture{"picture", "pic.png", "--bmp", "old.bmp"};
+    QTest::newRow("a null device")
+        << Special::NullDevice << picture + QStringList{"-o", "out"} << 0 << ""
+        << "";
+    QTest::newRow("a full device") << Special::FullDevice << picture + QStringList{"-o", "out"} << 1
+                                   << "out: cannot write: No space left on device"
+                                   << "";
+    QTest::newRow("a FIFO") << Special::Fifo << picture + QStringList{"-o", "out"} << 0 << ""
+                            << "(fifo)";
+    QTest::newRow("a socket") << Special::Socket << picture + QStringList{"-o", "out"} << 1
+                              << "out: cannot write: is a socket, not a file"
+                              << "";
+    QTest::newRow("a link to standard output, as /dev/stdout is")
+        << Special::StandardOutputLink << picture + QStringList{"-o", "out"} << 0 << ""
+        << "-";
+    QTest::newRow("-o -") << Special::None << picture + QStringList{"-o", "-"} << 0 << ""
+                          << "-";
+    QTest::newRow("a folder with a slash")
+        << Special::None << picture + QStringList{"-o", "folder/"} << 1
+        << "folder/: cannot write: Is a directory"
+        << "";
+    QTest::newRow("a dangling link")
+        << Special::DanglingLink << picture + QStringList{"-o", "out"} << 0 << ""
+        << "new.inc";
+    QTest::newRow("a link into a missing folder")
+        << Special::LinkIntoNowhere << picture + QStringList{"-o", "out"} << 1
+        << "out: cannot write: No such file or directory"
+        << "";
+    QTest::newRow("one file through a linked folder")
+        << Special::LinkedFolder
+        << QStringList{"picture", "-o", "dlink/out.inc", "--bmp", "folder/out.inc", "pic.png"} << 2
+        << "picture: -o and --bmp name the same file"
+        << "";
+    QTest::newRow("the input through a link")
+        << Special::LinkToInput << picture + QStringList{"-o", "out"} << 2
+        << "picture: PICTURE and -o name the same file"
+        << "";
+    QTest::newRow("the input spelt another way")
+        << Special::None << QStringList{"picture", "-o", "folder/../pic.png", "pic.png"} << 2
+        << "picture: PICTURE and -o name the same file"
+        << "";
+    QTest::newRow("render over its code file")
+        << Special::None << QStringList{"sprite", "--render", "./old.bmp", "old.bmp"} << 2
+        << "sprite: CODEFILE and --render name the same file"
+        << "";
+}
+
+// What -o does with each kind of name: a special file is written into and
+// never replaced, a link is followed and kept, and two names of one file are
+// a usage error before anything is written.
+void TestCliProcess::outputsThatAreNotPlainFiles()
+{
+    QFETCH(Special, special);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, written);
+
+    QTemporaryDir folder;
+    const auto at = [&](const char* name) { return QFile::encodeName(folder.filePath(name)); };
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("pic.png")));
+    QVERIFY(writeAll(folder.filePath("old.bmp"), "old bitmap"));
+    QVERIFY(QDir(folder.path()).mkdir("folder"));
+    switch (special) {
+    case Special::None:
+        break;
+    case Special::NullDevice:
+    case Special::FullDevice:
+        if (::mknod(at("out"), S_IFCHR | 0666,
+                    makedev(1, special == Special::NullDevice ? 3 : 7)) != 0)
+            QSKIP("making a device needs root");
+        break;
+    case Special::Fifo:
+        QCOMPARE(::mkfifo(at("out"), 0644), 0);
+        break;
+    case Special::Socket:
+        QVERIFY(makeSocket(folder.filePath("out")));
+        break;
+    case Special::StandardOutputLink:
+        QCOMPARE(::symlink("/proc/self/fd/1", at("out")), 0);
+        break;
+    case Special::DanglingLink:
+        QCOMPARE(::symlink("new.inc", at("out")), 0);
+        break;
+    case Special::LinkIntoNowhere:
+        QCOMPARE(::symlink("nowhere/x.inc", at("out")), 0);
+        break;
+    case Special::LinkedFolder:
+        QCOMPARE(::symlink("folder", at("dlink")), 0);
+        break;
+    case Special::LinkToInput:
+        QCOMPARE(::symlink("pic.png", at("out")), 0);
+        break;
+    }
+    const QMap<QByteArray, QByteArray> before = entriesOf(folder.path());
+    // The reading end is open before the run, and the data file fits the
+    // pipe's buffer, so nothing waits on anything; a FIFO replaced by a
+    // regular file simply gives nothing here.
+    const int fifo = special == Special::Fifo ? ::open(at("out"), O_RDONLY | O_NONBLOCK) : -1;
+
+    const CliRun run = runCliProcess(arguments, {{}, folder.path(), {}});
+    QByteArray fromFifo;
+    char buffer[65536];
+    for (ssize_t got; fifo >= 0 && (got = ::read(fifo, buffer, sizeof buffer)) > 0;)
+        fromFifo.append(buffer, got);
+    if (fifo >= 0)
+        ::close(fifo);
+
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(run.errors),
+             message.isEmpty() ? QString() : QStringLiteral("dotwright-cli: ") + message + "\n");
+    const QByteArray expected = coreDataFile(sourceOf(picture("noise.png")), 50, false, false);
+    QCOMPARE(run.output, written == "-" ? expected : QByteArray());
+    if (written == "(fifo)")
+        QCOMPARE(fromFifo, expected);
+
+    // Every entry as it was (links, devices and sockets included), but for the
+    // files a successful run writes; nothing hidden is left behind.
+    QMap<QByteArray, QByteArray> after = entriesOf(folder.path());
+    if (exitCode == 0) {
+        QVERIFY(after.value("old.bmp").startsWith("BM"));
+        after["old.bmp"] = "old bitmap";
+        if (written == "new.inc") {
+            QCOMPARE(after.take("new.inc"), expected);
+        }
+    }
+    QCOMPARE(after, before);
+}
+
+void TestCliProcess::fileSizeLimitIsAWriteError()
+{
+    // ulimit -f 4: four 1024-byte blocks, less than the data file.
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("pic.png")));
+    QVERIFY(writeAll(folder.filePath("out.inc"), "old data"));
+    const QMap<QByteArray, QByteArray> before = entriesOf(folder.path());
+
+    CliChild child({"picture", "-o", "out.inc", "--bmp", "out.bmp", "pic.png"},
+                   {{}, folder.path(), [] {
+                        const rlimit limit{4096, 4096};
+                        ::setrlimit(RLIMIT_FSIZE, &limit);
+                    }});
+    const CliRun run = child.finish();
+
+    QCOMPARE(child.signal(), 0);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errors, "dotwright-cli: out.inc: cannot write: File too large\n");
+    QCOMPARE(entriesOf(folder.path()), before);
+}
+
+void TestCliProcess::signalsLeaveNothingBehind_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// A FIFO without a reader holds the run at the moment its files are prepared
+// and not yet in place: a signal then must take the temporary files with it.
+void TestCliProcess::signalsLeaveNothingBehind()
+{
+    QFETCH(int, signal);
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("pic.png")));
+    QVERIFY(writeAll(folder.filePath("out.bmp"), "old bitmap"));
+    QCOMPARE(::mkfifo(QFile::encodeName(folder.filePath("fifo")), 0644), 0);
+    const QMap<QByteArray, QByteArray> before = entriesOf(folder.path());
+
+    CliChild child({"picture", "-o", "fifo", "--bmp", "out.bmp", "pic.png"},
+                   {{}, folder.path(), nullptr});
+    // Waits until the bitmap's temporary file is there.
+    QTRY_COMPARE_WITH_TIMEOUT(entriesOf(folder.path()).size(), before.size() + 1, 20000);
+    ::kill(child.pid(), signal);
+    const CliRun run = child.finish();
+
+    QCOMPARE(child.signal(), signal);
+    QCOMPARE(run.output, QByteArray());
+    QCOMPARE(entriesOf(folder.path()), before);
+}
+
+void TestCliProcess::namesAreBytes()
+{
+    QTemporaryDir folder;
+    const QByteArray input = "in\xfe.png";
+    const QByteArray output = "out\xff.inc";
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("source.png")));
+    QCOMPARE(::rename(QFile::encodeName(folder.filePath("source.png")),
+                      QFile::encodeName(folder.path()) + '/' + input),
+             0);
+
+    CliChild good({"picture", "-o", output, input}, {{}, folder.path(), nullptr});
+    const CliRun run = good.finish();
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errors, QByteArray());
+    const QMap<QByteArray, QByteArray> entries = entriesOf(folder.path());
+    QCOMPARE(entries.keys(), (QList<QByteArray>{input, output}));
+    QCOMPARE(entries.value(output), coreDataFile(sourceOf(picture("noise.png")), 50, false, false));
+
+    // A name with a newline and invalid bytes still makes a one-line message.
+    CliChild bad({"picture", "-o", "x.inc", "miss\ning\xff.png"}, {{}, folder.path(), nullptr});
+    QCOMPARE(bad.finish().errors, "dotwright-cli: miss\\ning\\xff.png: file not found\n");
+    // The folder's own clean-up reads names as text.
+    for (const QByteArray& name : {input, output})
+        ::unlink(QFile::encodeName(folder.path()) + '/' + name);
+}
+
+void TestCliProcess::closedStandardOutputIsAWriteError()
+{
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(picture("noise.png"), folder.filePath("pic.png")));
+    // The shell's `>&-`; standard error goes to a file, which is where the data
+    // file used to land.
+    CliChild child({"picture", "pic.png"}, {{}, folder.path(), [] { ::close(STDOUT_FILENO); }});
+    const CliRun run = child.finish();
+
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errors, "dotwright-cli: standard output: cannot write: Bad file descriptor\n");
+}
+
+void TestCliProcess::pictureFormatFollowsTheName_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("format"); // "" for a usage error
+    QTest::addColumn<QString>("message");
+
+    const QByteArray code = ";Bitmap\r\n" + QByteArray(64, '1');
+    QTest::newRow("unpack to .bmp") << QStringList{"unpack", "-o", "u.bmp", "data.inc"}
+                                    << QByteArray() << "u.bmp" << QByteArray("bmp") << "";
+    QTest::newRow("unpack to .PNG") << QStringList{"unpack", "-o", "u.PNG", "data.inc"}
+                                    << QByteArray() << "u.PNG" << QByteArray("png") << "";
+    QTest::newRow("unpack to .gif")
+        << QStringList{"unpack", "-o", "u.gif", "data.inc"} << QByteArray() << "u.gif"
+        << QByteArray() << "unpack: -o must name a .png or .bmp file, not 'u.gif'";
+    QTest::newRow("unpack to a name without extension")
+        << QStringList{"unpack", "-o", "u", "data.inc"} << QByteArray() << "u" << QByteArray()
+        << "unpack: -o must name a .png or .bmp file, not 'u'";
+    QTest::newRow("render to .bmp")
+        << QStringList{"sprite", "--render", "s.bmp"} << code << "s.bmp" << QByteArray("bmp") << "";
+    QTest::newRow("render to .txt")
+        << QStringList{"sprite", "--render", "s.txt"} << code << "s.txt" << QByteArray()
+        << "sprite: --render must name a .png or .bmp file, not 's.txt'";
+    QTest::newRow("render to standard output")
+        << QStringList{"sprite", "--render", "-"} << code << "-" << QByteArray("png") << "";
+}
+
+void TestCliProcess::pictureFormatFollowsTheName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, format);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    BitPlane plane{};
+    plane[0] = 0x80;
+    QVERIFY(writeAll(folder.filePath("data.inc"),
+                     QByteArray::fromStdString(blackWhiteDataFile(plane, true))));
+
+    const CliRun run = runCliProcess(arguments, {input, folder.path(), {}});
+
+    if (format.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(QString::fromUtf8(run.errors), "dotwright-cli: " + message + "\n");
+        QVERIFY(!QFile::exists(folder.filePath(output)));
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray bytes = output == "-" ? run.output : readAll(folder.filePath(output));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    QCOMPARE(reader.format(), format);
+    const QImage image = reader.read();
+    // The top-left pixel is black in both pictures; the next one white.
+    QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(1, 0),
+             arguments.first() == "unpack" ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+}
+
+void TestCliProcess::endlessInputsAreRefused_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<bool>("endlessStandardInput");
+    QTest::addColumn<QByteArray>("message");
+
+    // /dev/zero only ever gives bytes 0: never a digit, never a line end.
+    QTest::newRow("render of /dev/zero")
+        << QList<QByteArray>{"sprite", "--render", "s.png", "/dev/zero"} << false
+        << QByteArray("/dev/zero: file is too large");
+    QTest::newRow("unpack of /dev/zero") << QList<QByteArray>{"unpack", "-o", "u.png", "/dev/zero"}
+                                         << false << QByteArray("/dev/zero: file is too large");
+    QTest::newRow("unpack of an endless standard input")
+        << QList<QByteArray>{"unpack", "-o", "u.png", "-"} << true
+        << QByteArray("standard input: file is too large");
+    QTest::newRow("render of an endless standard input")
+        << QList<QByteArray>{"sprite", "--render", "s.png"} << true
+        << QByteArray("standard input: file is too large");
+}
+
+void TestCliProcess::endlessInputsAreRefused()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(bool, endlessStandardInput);
+    QFETCH(QByteArray, message);
+    QTemporaryDir folder;
+
+    void (*zeroInput)() = [] {
+        const int zero = ::open("/dev/zero", O_RDONLY);
+        ::dup2(zero, STDIN_FILENO);
+    };
+    CliChild child(arguments, {{}, folder.path(), endlessStandardInput ? zeroInput : nullptr});
+    const CliRun run = child.finish();
+
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errors, "dotwright-cli: " + message + "\n");
+    QVERIFY(entriesOf(folder.path()).isEmpty());
+}
+
+void TestCliProcess::helpOfEachCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("example");
+    QTest::newRow("picture") << "picture" << QByteArray("Example: dotwright-cli picture ");
+    QTest::newRow("sprite") << "sprite" << QByteArray("Example: dotwright-cli sprite ");
+    QTest::newRow("unpack") << "unpack" << QByteArray("Example: dotwright-cli unpack ");
+}
+
+void TestCliProcess::helpOfEachCommand()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, example);
+    const CliRun run = runCliProcess({command, "--help"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.output.startsWith("dotwright-cli " + command.toLatin1()));
+    QVERIFY(run.output.contains(example));
+    QVERIFY(run.output.contains("Exit status: 0 success"));
+    // The whole help has every command's example and says which way the level goes.
+    const QByteArray all = runCliProcess({"--help"}).output;
+    QVERIFY(all.contains(example));
+    QVERIFY(all.contains("A higher level makes\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProcess)

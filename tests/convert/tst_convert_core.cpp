@@ -8,6 +8,8 @@
 #include <QByteArrayList>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <cmath>
 #include <initializer_list>
 #include <optional>
@@ -18,6 +20,14 @@
 Q_DECLARE_METATYPE(GreyBand)
 
 namespace {
+
+// The most memory this process has held so far.
+long peakMemoryKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 // The pixel that the conversion tables place their colour at; everything else
 // is the white background, as beside a small picture.
@@ -275,6 +285,9 @@ private slots:
     void parseRejectsMalformed_data();
     void parseRejectsMalformed();
     void parseSurvivesDamagedFiles();
+    void parseReadsFilesAsPeopleEditThem_data();
+    void parseReadsFilesAsPeopleEditThem();
+    void parseOfHugeLineStaysSmall();
 };
 
 // ---- Black and white ----
@@ -904,8 +917,14 @@ void TestConvertCore::parseRejectsMalformed_data()
         << withLine(bwPlain, 3, " .db 0,0") << "line 3: expected %binary or $hexadecimal bytes";
     QTest::newRow("unknown text") << withInsertedLine(bwPlain, 2, "hello")
                                   << "line 2: unexpected text";
+    const QString notADataFile =
+        "not a picture data file (expected .db lines of binary or hexadecimal bytes)";
     QTest::newRow("control characters")
-        << QByteArray("\0\x01\xff\x7f garbage\n", 13) << "line 1: unexpected text";
+        << QByteArray("\0\x01\xff\x7f garbage\n", 13) << notADataFile;
+    QTest::newRow("a PNG") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notADataFile;
+    QTest::newRow("block longer than any that decodes")
+        << QByteArray(";x\n .db $00" + QByteArray(",$00").repeated(3072) + "\n")
+        << "line 2: compressed block does not decode to 1024 bytes";
     QTest::newRow("block cut short")
         << withoutLine(fromStd(bwCompressed), 5)
         << "line 6: summary line does not match the block of 12 bytes above it";
@@ -996,6 +1015,79 @@ void TestConvertCore::parseSurvivesDamagedFiles()
             if (result.file)
                 QCOMPARE(result.file->planes.size(), std::size_t(result.file->greyscale ? 2 : 1));
         }
+    }
+}
+
+void TestConvertCore::parseReadsFilesAsPeopleEditThem_data()
+{
+    QTest::addColumn<bool>("greyscale");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QByteArray>("edit");
+
+    for (const bool greyscale : {false, true}) {
+        for (const bool compressed : {false, true}) {
+            for (const char* edit :
+                 {"byte-order mark", "CR line ends", "comment after .db", "all three"}) {
+                QTest::addRow("%s %s, %s", greyscale ? "grey" : "bw",
+                              compressed ? "compressed" : "plain", edit)
+                    << greyscale << compressed << QByteArray(edit);
+            }
+        }
+    }
+}
+
+// What an editor or a person does to a file: a byte-order mark in front,
+// classic Mac line ends, a note after a data line. The assembler takes all
+// three, so the planes must come back the same.
+void TestConvertCore::parseReadsFilesAsPeopleEditThem()
+{
+    QFETCH(bool, greyscale);
+    QFETCH(bool, compressed);
+    QFETCH(QByteArray, edit);
+    const std::vector<BitPlane> planes = samplePlanes(3);
+    QByteArray text = fromStd(greyscale ? greyscaleDataFile(planes[1], planes[2], compressed)
+                                        : blackWhiteDataFile(planes[1], compressed));
+    const bool all = edit == "all three";
+    if (all || edit == "comment after .db") {
+        QByteArrayList lines = text.split('\n');
+        for (QByteArray& line : lines) {
+            if (line.startsWith(" .db ")) {
+                line.chop(1);
+                line = " .db\t" + line.mid(5) + "\t; row\r";
+            } else if (line.endsWith("Layer:\r")) {
+                line.insert(line.size() - 1, " ;layer");
+            }
+        }
+        text = lines.join('\n');
+    }
+    if (all || edit == "CR line ends")
+        text.replace("\r\n", "\r");
+    if (all || edit == "byte-order mark")
+        text.prepend("\xEF\xBB\xBF");
+
+    const ParseResult result = parsePictureDataFile(text.toStdString());
+
+    QVERIFY2(result.file, result.error.c_str());
+    QCOMPARE(result.file->greyscale, greyscale);
+    QCOMPARE(result.file->compressed, compressed);
+    QCOMPARE(toBytes(result.file->planes[0]), toBytes(planes[1]));
+    if (greyscale)
+        QCOMPARE(toBytes(result.file->planes[1]), toBytes(planes[2]));
+}
+
+// 16 MiB on one line, the most dotwright-cli reads: refused without keeping
+// the items of the line, in memory that does not grow with it.
+void TestConvertCore::parseOfHugeLineStaysSmall()
+{
+    for (const char* item : {"$00", "%00000000"}) {
+        std::string text = std::string(" .db ") + item;
+        while (text.size() < 16u * 1024 * 1024)
+            text += std::string(",") + item;
+        const long before = peakMemoryKiB();
+        const ParseResult result = parsePictureDataFile(text);
+        QVERIFY(!result.file);
+        QVERIFY2(peakMemoryKiB() - before < 1024,
+                 qPrintable(QString::number(peakMemoryKiB() - before)));
     }
 }
 

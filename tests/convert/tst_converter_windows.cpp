@@ -32,6 +32,12 @@
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -370,6 +376,8 @@ private slots:
     void cancelWritesNothing();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
+    void savesIntoFifosAndThroughLinks_data();
+    void savesIntoFifosAndThroughLinks();
 
     void filesEqualTheCommandLineTools_data();
     void filesEqualTheCommandLineTools();
@@ -1390,6 +1398,81 @@ void TestConverterWindows::failedWriteKeepsTheOldFileAndSaysWhy()
     QVERIFY2(
         c.warnings.first().contains(missingFolder ? "No such file or directory" : "File too large"),
         qPrintable(c.warnings.first()));
+}
+
+void TestConverterWindows::savesIntoFifosAndThroughLinks_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("target"); // "fifo", "link", "socket", "device"
+
+    for (const char* button : {"cmdConvert_Save", "cmdSave"}) {
+        for (const char* target : {"fifo", "link", "socket", "device"})
+            QTest::addRow("%s into a %s", button, target) << button << target;
+    }
+}
+
+// The windows save through the same writer as dotwright-cli: what the save
+// dialog's "replace?" allowed never replaces a FIFO, a device or a socket,
+// and a link keeps pointing where it did.
+void TestConverterWindows::savesIntoFifosAndThroughLinks()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, target);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(target);
+    const QByteArray name = QFile::encodeName(path);
+    if (target == "fifo") {
+        QCOMPARE(::mkfifo(name, 0644), 0);
+    } else if (target == "link") {
+        QCOMPARE(::symlink("new.out", name), 0);
+    } else if (target == "device") {
+        if (::mknod(name, S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("making a device needs root");
+    } else {
+        const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::copy(name.begin(), name.end(), address.sun_path);
+        QCOMPARE(::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(descriptor);
+    }
+    struct stat before
+    {
+    };
+    QCOMPARE(::lstat(name, &before), 0);
+
+    Converter c(ConverterKind::BlackWhite);
+    c.load(writePicture(folder, QStringLiteral("p.bmp"), rampPicture()));
+    const QString reference = folder.filePath("reference.out");
+    c.dialog.answers << reference;
+    c.click(button.toLatin1().constData());
+    // The reading end is open first and the file fits the pipe's buffer, so
+    // the save never waits; a FIFO replaced by a regular file gives nothing.
+    const int fifo = target == "fifo" ? ::open(name, O_RDONLY | O_NONBLOCK) : -1;
+    c.dialog.answers << path;
+    c.click(button.toLatin1().constData());
+    QByteArray received;
+    char buffer[65536];
+    for (ssize_t got; fifo >= 0 && (got = ::read(fifo, buffer, sizeof buffer)) > 0;)
+        received.append(buffer, got);
+    if (fifo >= 0)
+        ::close(fifo);
+
+    struct stat after
+    {
+    };
+    QCOMPARE(::lstat(name, &after), 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_ino, before.st_ino);
+    if (target == "socket") {
+        QCOMPARE(c.warnings, QStringList{path + ": cannot write: is a socket, not a file"});
+        return;
+    }
+    QCOMPARE(c.warnings, QStringList());
+    if (target == "fifo")
+        QCOMPARE(received, readFile(reference));
+    if (target == "link")
+        QCOMPARE(readFile(folder.filePath("new.out")), readFile(reference));
 }
 
 void TestConverterWindows::filesEqualTheCommandLineTools_data()
