@@ -89,7 +89,7 @@ Result<std::vector<Colour>> readCorner(const std::string& name, int width, int h
 {
     Result<Input> input = Input::open(name, "a picture", streams);
     if (!input)
-        return std::unexpected(input.error());
+        return fail(input.error());
     const Result<PictureCorner> corner = readPictureCorner(input->source(), width, height);
     if (!corner)
         return failNaming(corner.error(), nameOf(name));
@@ -124,7 +124,7 @@ Result<std::string> encodePicture(ImageFormat format, int width, int height,
         return textOf(encodeBitmap(width, height, colours));
     const Result<std::vector<std::uint8_t>> png = encodePng(width, height, colours);
     if (!png)
-        return std::unexpected(png.error());
+        return fail(png.error());
     return textOf(*png);
 }
 
@@ -150,7 +150,7 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
     const Result<std::vector<Colour>> shown =
         readCorner(options.input, screenWidth, screenHeight, streams);
     if (!shown)
-        return std::unexpected(shown.error());
+        return fail(shown.error());
     SourceView source;
     std::copy(shown->begin(), shown->end(), source.begin());
 
@@ -181,7 +181,7 @@ Result<void> runSprite(const CliOptions& options, const CliStreams& streams)
     const Result<std::vector<Colour>> colours =
         readCorner(options.input, spriteSize, spriteSize, streams);
     if (!colours)
-        return std::unexpected(colours.error());
+        return fail(colours.error());
 
     // A freshly opened editor: all bits 0, so a colour it does not know leaves 0.
     SpriteLayers bits;
@@ -198,7 +198,7 @@ Result<void> runSpriteRender(const CliOptions& options, const CliStreams& stream
 {
     Result<Input> input = Input::open(options.input, "sprite code", streams);
     if (!input)
-        return std::unexpected(input.error());
+        return fail(input.error());
 
     // Only the digits "0" and "1" of a text count, wherever they stand, so only
     // they are kept, and reading stops once the kind has all it needs: a text of
@@ -228,7 +228,7 @@ Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
 {
     Result<Input> input = Input::open(options.input, "a picture data file", streams);
     if (!input)
-        return std::unexpected(input.error());
+        return fail(input.error());
     // A regular file says its size: a file too large is refused unread, and the
     // text is read into place with no copy growing beside it.
     std::string text;

@@ -11,7 +11,7 @@ namespace {
 
 const std::string programName = "dotwright-cli";
 
-std::unexpected<Failure> usageError(const std::string& what, const std::string& why)
+Unexpected usageError(const std::string& what, const std::string& why)
 {
     return fail(what, why);
 }
@@ -228,7 +228,7 @@ Result<CliOptions> parsePicture(std::span<const std::string> arguments)
     parser.addValue("bmp");
     parser.addValue("o");
     if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return std::unexpected(parsed.error());
+        return fail(parsed.error());
     if (parser.isSet("help"))
         return helpFor(parser.command());
 
@@ -247,7 +247,7 @@ Result<CliOptions> parsePicture(std::span<const std::string> arguments)
     }
     for (const char* name : {"o", "bmp"}) {
         if (Result<void> given = fileNameGiven(parser, name); !given)
-            return std::unexpected(given.error());
+            return fail(given.error());
     }
     options.output = outputName(parser.value("o"));
     options.bitmap = parser.value("bmp");
@@ -255,7 +255,7 @@ Result<CliOptions> parsePicture(std::span<const std::string> arguments)
     if (parser.files().empty())
         return usageError(parser.command(), "no PICTURE given");
     if (Result<void> one = atMostOneFile(parser); !one)
-        return std::unexpected(one.error());
+        return fail(one.error());
     options.input = parser.files().front();
     return options;
 }
@@ -266,7 +266,7 @@ Result<CliOptions> parseSprite(std::span<const std::string> arguments)
     parser.addValue("kind");
     parser.addValue("render");
     if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return std::unexpected(parsed.error());
+        return fail(parsed.error());
     if (parser.isSet("help"))
         return helpFor(parser.command());
 
@@ -282,15 +282,15 @@ Result<CliOptions> parseSprite(std::span<const std::string> arguments)
     }
 
     if (Result<void> one = atMostOneFile(parser); !one)
-        return std::unexpected(one.error());
+        return fail(one.error());
     if (parser.isSet("render")) {
         options.command = CliCommand::SpriteRender;
         if (Result<void> given = fileNameGiven(parser, "render"); !given)
-            return std::unexpected(given.error());
+            return fail(given.error());
         options.output = outputName(parser.value("render"));
         if (Result<void> format = choosePictureFormat(options, parser.command(), "--render");
             !format)
-            return std::unexpected(format.error());
+            return fail(format.error());
         options.input = parser.files().empty() ? std::string("-") : parser.files().front();
         return options;
     }
@@ -307,21 +307,21 @@ Result<CliOptions> parseUnpack(std::span<const std::string> arguments)
     CommandParser parser("unpack");
     parser.addValue("o");
     if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return std::unexpected(parsed.error());
+        return fail(parsed.error());
     if (parser.isSet("help"))
         return helpFor(parser.command());
 
     CliOptions options;
     options.command = CliCommand::Unpack;
     if (Result<void> given = fileNameGiven(parser, "o"); !given)
-        return std::unexpected(given.error());
+        return fail(given.error());
     options.output = outputName(parser.value("o"));
     if (Result<void> format = choosePictureFormat(options, parser.command(), "-o"); !format)
-        return std::unexpected(format.error());
+        return fail(format.error());
     if (parser.files().empty())
         return usageError(parser.command(), "no DATAFILE given");
     if (Result<void> one = atMostOneFile(parser); !one)
-        return std::unexpected(one.error());
+        return fail(one.error());
     options.input = parser.files().front();
     return options;
 }

@@ -33,7 +33,7 @@ Result<void> skipForward(ByteSource& source, std::uint64_t count)
         const std::size_t piece = std::size_t(std::min<std::uint64_t>(count, scratch.size()));
         const Result<std::size_t> got = source.read(std::span(scratch).first(piece));
         if (!got)
-            return std::unexpected(got.error());
+            return fail(got.error());
         if (*got == 0)
             return fail("cut short");
         count -= *got;
@@ -46,7 +46,7 @@ Result<void> readExactly(ByteSource& source, std::span<std::uint8_t> buffer)
     while (!buffer.empty()) {
         const Result<std::size_t> got = source.read(buffer);
         if (!got)
-            return std::unexpected(got.error());
+            return fail(got.error());
         if (*got == 0)
             return fail("cut short");
         buffer = buffer.subspan(*got);

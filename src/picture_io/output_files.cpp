@@ -18,7 +18,7 @@ std::string reasonOf(int error)
     return std::strerror(error);
 }
 
-std::unexpected<Failure> cannotWrite(const std::string& path, int error)
+Unexpected cannotWrite(const std::string& path, int error)
 {
     return fail(path, "cannot write: " + reasonOf(error));
 }

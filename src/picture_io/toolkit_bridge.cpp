@@ -41,7 +41,7 @@ Result<PictureCorner> readPictureCorner(ByteSource& source, int maxWidth, int ma
     for (;;) {
         const Result<std::size_t> got = source.read(buffer);
         if (!got)
-            return std::unexpected(got.error());
+            return fail(got.error());
         if (*got == 0)
             break;
         bytes.append(reinterpret_cast<const char*>(buffer.data()), qsizetype(*got));
