@@ -391,6 +391,10 @@ Result<void> decode(ByteSource& source, RowSink& sink)
         for (std::size_t channel = 0; channel < count; ++channel)
             withMasks.masks[channel] = dib::le32(&bytes[4 * channel]);
     }
+    // A mask of every bit leaves nothing for the other channels; the
+    // toolkit's reader refused it, and so do we.
+    if (maskFields && std::ranges::find(withMasks.masks, 0xFFFFFFFFu) != withMasks.masks.end())
+        return damaged();
 
     dib::Palette palette{};
     if (header.bits <= 8) {

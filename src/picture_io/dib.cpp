@@ -19,16 +19,17 @@ Result<void> checkPictureSize(std::int64_t width, std::int64_t height)
 
 Channel::Channel(std::uint32_t mask) : m_mask(mask)
 {
-    // The shift keeps the top 8 bits of the field; the scale is how many bits
-    // short of 8 the kept field is.
     std::uint32_t field = mask;
-    while (field >= 0x100 || (field != 0 && (field & 1) == 0)) {
+    while (field != 0 && (field & 1) == 0) {
         ++m_shift;
         field >>= 1;
     }
-    m_scale = 8;
-    while (field != 0 && m_scale != 0) {
-        --m_scale;
+    if (field <= 0xFF) {
+        m_scale = 256 / (field + 1);
+        return;
+    }
+    while (field > 0xFF) {
+        ++m_narrowing;
         field >>= 1;
     }
 }

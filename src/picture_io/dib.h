@@ -37,11 +37,12 @@ inline std::int64_t rowStride(std::int64_t width, int bits)
 // any decoder takes (either side alone may overflow a product).
 Result<void> checkPictureSize(std::int64_t width, std::int64_t height);
 
-// One colour channel of a 16- or 32-bit pixel, cut out by a bit mask. Only the
-// top 8 bits of a wider mask count; a narrower field is widened by repeating
-// its bits, so that a full field gives 255 (5 bits: 31 -> 255, 6 bits: 63 ->
-// 255). A mask of 0 gives 0. These are the toolkit's rules, kept so that
-// 5-6-5 and odd masks give the same colours as before.
+// One colour channel of a 16- or 32-bit pixel, cut out by a bit mask, as the
+// toolkit's bitmap reader cut it, so that 5-5-5 and 5-6-5 pictures keep their
+// colours: a field of n bits is multiplied by 256 / 2^n (31 of 5 bits gives
+// 248, not 255), a field with holes by 256 / (its value with every bit set +
+// 1). A field wider than 8 bits gives its top 8 bits (the toolkit gave 0, a
+// black picture). A mask of 0 gives 0.
 class Channel
 {
 public:
@@ -50,22 +51,15 @@ public:
 
     std::uint8_t of(std::uint32_t pixel) const
     {
-        std::uint32_t value = (pixel & m_mask) >> m_shift;
-        if ((m_scale & 7) != 0) {
-            std::uint32_t filled = 8 - m_scale;
-            value <<= m_scale;
-            do {
-                value |= value >> filled;
-                filled <<= 1;
-            } while (filled < 8);
-        }
-        return std::uint8_t(value);
+        const std::uint32_t field = (pixel & m_mask) >> m_shift;
+        return std::uint8_t(m_narrowing != 0 ? field >> m_narrowing : field * m_scale);
     }
 
 private:
     std::uint32_t m_mask = 0;
     unsigned m_shift = 0;
-    unsigned m_scale = 0;
+    std::uint32_t m_scale = 1;
+    unsigned m_narrowing = 0;
 };
 
 // Colours by index. Indices past the stored palette are transparent black,

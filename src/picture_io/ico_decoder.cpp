@@ -82,10 +82,14 @@ Result<void> decodeBitmap(ByteSource& source, const Image& image, RowSink& sink)
             for (std::size_t x = 0; x < out.size(); ++x) {
                 const std::uint8_t* at = row.data() + x * bytes;
                 if (bits == 16) {
-                    // 5-5-5, widened so that 31 gives 255.
-                    const dib::Channel red(0x7C00), green(0x03E0), blue(0x001F);
+                    // 5-5-5, widened so that 31 gives 255 (bitmaps give 248:
+                    // two decoders of old, kept as they were).
                     const std::uint32_t value = dib::le16(at);
-                    out[x] = Rgba{red.of(value), green.of(value), blue.of(value), 255};
+                    const auto widen = [value](int shift) {
+                        const std::uint32_t field = value >> shift & 31;
+                        return std::uint8_t(field << 3 | field >> 2);
+                    };
+                    out[x] = Rgba{widen(10), widen(5), widen(0), 255};
                 } else {
                     out[x] = Rgba{at[2], at[1], at[0], bits == 32 ? at[3] : std::uint8_t(255)};
                     ownAlpha = ownAlpha || (bits == 32 && at[3] != 0);
