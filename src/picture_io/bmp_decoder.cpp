@@ -342,6 +342,13 @@ Result<void> decodeRunLength(ByteSource& source, const Header& header, const Lay
             // An uncompressed stretch of `escape` pixels, padded to 2 bytes.
             const int count = escape;
             const int bytes = fourBits ? (count + 1) / 2 : count;
+            if (!wanted(stored) || x >= layout.columnsWanted) {
+                const int padded = bytes + bytes % 2;
+                if (reader.skip(std::uint64_t(padded)) < std::uint64_t(padded))
+                    break;
+                x += count;
+                continue;
+            }
             bool cut = false;
             for (int i = 0; i < bytes && !cut; ++i) {
                 const int value = reader.next();

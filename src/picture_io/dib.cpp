@@ -94,23 +94,33 @@ Result<bool> anyAlphaIn(ByteSource& source, std::uint64_t count)
     return false;
 }
 
-int ByteReader::refill()
+bool ByteReader::fill()
 {
     if (m_failure || m_consumed >= m_budget)
-        return -1;
+        return false;
     const std::size_t wanted =
         std::size_t(std::min<std::uint64_t>(m_buffer.size(), m_budget - m_consumed));
     const Result<std::size_t> got = m_source.read(std::span(m_buffer).first(wanted));
     if (!got) {
         m_failure = got.error();
-        return -1;
+        return false;
     }
-    if (*got == 0)
-        return -1;
     m_consumed += *got;
     m_length = *got;
-    m_at = 1;
-    return m_buffer[0];
+    m_at = 0;
+    return *got != 0;
+}
+
+std::uint64_t ByteReader::skip(std::uint64_t count)
+{
+    std::uint64_t skipped = 0;
+    while (skipped < count && (m_at < m_length || fill())) {
+        const std::size_t piece =
+            std::size_t(std::min<std::uint64_t>(count - skipped, m_length - m_at));
+        m_at += piece;
+        skipped += piece;
+    }
+    return skipped;
 }
 
 } // namespace dib

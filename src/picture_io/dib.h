@@ -91,16 +91,19 @@ public:
     // failure of the system (then failure() says why).
     int next()
     {
-        if (m_at < m_length)
-            return m_buffer[m_at++];
-        return refill();
+        if (m_at == m_length && !fill())
+            return -1;
+        return m_buffer[m_at++];
     }
+
+    // Drops up to `count` bytes; fewer only where next() would give -1.
+    std::uint64_t skip(std::uint64_t count);
 
     std::uint64_t consumed() const { return m_consumed; }
     const std::optional<Failure>& failure() const { return m_failure; }
 
 private:
-    int refill();
+    bool fill();
 
     ByteSource& m_source;
     std::uint64_t m_budget;
