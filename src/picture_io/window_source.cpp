@@ -53,3 +53,22 @@ Result<void> WindowSource::seek(std::uint64_t offset)
     m_position = offset;
     return {};
 }
+
+Result<std::uint64_t> WindowSource::discard(std::uint64_t count)
+{
+    if (m_length)
+        count = std::min(count, *m_length - std::min(m_position, *m_length));
+    // The replayed bytes first, then the inner source's own way.
+    std::uint64_t done = 0;
+    if (m_position < m_replayedCount) {
+        done = std::min<std::uint64_t>(count, m_replayedCount - m_position);
+        m_position += done;
+    }
+    if (done == count)
+        return done;
+    const Result<std::uint64_t> inner = m_inner.discard(count - done);
+    if (!inner)
+        return inner;
+    m_position += *inner;
+    return done + *inner;
+}

@@ -23,6 +23,7 @@ public:
     std::optional<std::uint64_t> size() const override;
     Result<void> seek(std::uint64_t offset) override;
     std::uint64_t position() const override { return m_position; }
+    Result<std::uint64_t> discard(std::uint64_t count) override;
 
 private:
     ByteSource& m_inner;
