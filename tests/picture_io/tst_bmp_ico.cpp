@@ -1062,8 +1062,8 @@ void TestBmpIco::hostileInputIsBounded_data()
     QTest::addColumn<QByteArray>("repeated"); // after the start, for ever
     QTest::addColumn<QString>("reason");      // empty: read
 
-    const auto bitmap = [](Bitmap spec, QByteArray palette = {}) {
-        return bitmapFile(spec, palette, {});
+    const auto bitmap = [](const Bitmap& header, QByteArray palette = {}) {
+        return bitmapFile(header, palette, {});
     };
     const QString damagedBmp = QStringLiteral("damaged or unsupported BMP picture");
     const QString damagedIco = QStringLiteral("damaged or unsupported ICO picture");
