@@ -147,7 +147,7 @@ Result<PictureCorner> cornerOf(const QByteArray& bytes, int maxWidth = 1 << 14,
     return readPictureCorner(source, maxWidth, maxHeight);
 }
 
-// Where `corner` and `expected` first differ, or an empty string. `compare`
+// Where `corner` and `expected` first differ, or an empty string. `same`
 // says which pixels count; by default all of them.
 QString firstDifference(const PictureCorner& corner, const QImage& expected,
                         const std::function<bool(QRgb, QRgb)>& same = std::equal_to<QRgb>())
