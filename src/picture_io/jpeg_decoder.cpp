@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
-#include <optional>
 #include <vector>
 
 #include <jerror.h>

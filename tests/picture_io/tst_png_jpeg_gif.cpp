@@ -236,7 +236,7 @@ QString mismatchWithToolkit(Decoder decoder, const QByteArray& file, QSize corne
 // ---------------------------------------------------------------------------
 // PNG files, written by libpng.
 
-struct PngSpec
+struct PngLayout
 {
     int width = 1;
     int height = 1;
@@ -283,29 +283,29 @@ void appendToByteArray(png_structp png, png_bytep data, std::size_t length)
 
 void flushNothing(png_structp) {}
 
-// Random samples; where the spec asks for a transparent colour, a quarter of
+// Random samples; where the layout asks for a transparent colour, a quarter of
 // the pixels have exactly that colour. Palette indices run over the whole
 // range of the bit depth, so indices beyond a short palette occur too.
-QByteArray writePng(const PngSpec& spec, quint32 seed, bool withTransparency = true)
+QByteArray writePng(const PngLayout& layout, quint32 seed, bool withTransparency = true)
 {
     QRandomGenerator random(seed);
-    const int channels = pngChannels(spec.colourType);
-    const unsigned maxSample = (1u << spec.bitDepth) - 1;
+    const int channels = pngChannels(layout.colourType);
+    const unsigned maxSample = (1u << layout.bitDepth) - 1;
     std::vector<unsigned> transparent(static_cast<std::size_t>(channels));
     for (unsigned& sample : transparent)
         sample = random.bounded(maxSample + 1);
 
     const std::size_t rowBytes =
-        (std::size_t(spec.width) * std::size_t(channels) * std::size_t(spec.bitDepth) + 7) / 8;
-    std::vector<std::vector<png_byte>> rows(std::size_t(spec.height),
+        (std::size_t(layout.width) * std::size_t(channels) * std::size_t(layout.bitDepth) + 7) / 8;
+    std::vector<std::vector<png_byte>> rows(std::size_t(layout.height),
                                             std::vector<png_byte>(rowBytes, 0));
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
-            const bool clear = spec.transparentColour && (x + y) % 4 == 0;
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < layout.width; ++x) {
+            const bool clear = layout.transparentColour && (x + y) % 4 == 0;
             for (int c = 0; c < channels; ++c) {
                 const unsigned value =
                     clear ? transparent[std::size_t(c)] : random.bounded(maxSample + 1);
-                putSample(rows[std::size_t(y)], x * channels + c, spec.bitDepth, value);
+                putSample(rows[std::size_t(y)], x * channels + c, layout.bitDepth, value);
             }
         }
     }
@@ -314,22 +314,22 @@ QByteArray writePng(const PngSpec& spec, quint32 seed, bool withTransparency = t
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &bytes, appendToByteArray, flushNothing);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth,
-                 spec.colourType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth,
+                 layout.colourType, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> palette(std::size_t(std::max(spec.paletteSize, 1)));
-    std::vector<png_byte> alphas(std::size_t(std::max(spec.paletteAlpha, 1)));
-    if (spec.colourType == PNG_COLOR_TYPE_PALETTE) {
+    std::vector<png_color> palette(std::size_t(std::max(layout.paletteSize, 1)));
+    std::vector<png_byte> alphas(std::size_t(std::max(layout.paletteAlpha, 1)));
+    if (layout.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (png_color& colour : palette)
             colour = {png_byte(random.bounded(256)), png_byte(random.bounded(256)),
                       png_byte(random.bounded(256))};
-        png_set_PLTE(png, info, palette.data(), spec.paletteSize);
+        png_set_PLTE(png, info, palette.data(), layout.paletteSize);
         png_set_check_for_invalid_index(png, 0);
         for (png_byte& alpha : alphas)
             alpha = png_byte(random.bounded(256));
-        if (spec.paletteAlpha > 0 && withTransparency)
-            png_set_tRNS(png, info, alphas.data(), spec.paletteAlpha, nullptr);
-    } else if (spec.transparentColour && withTransparency) {
+        if (layout.paletteAlpha > 0 && withTransparency)
+            png_set_tRNS(png, info, alphas.data(), layout.paletteAlpha, nullptr);
+    } else if (layout.transparentColour && withTransparency) {
         png_color_16 colour{};
         if (channels == 1) {
             colour.gray = png_uint_16(transparent[0]);
@@ -341,7 +341,7 @@ QByteArray writePng(const PngSpec& spec, quint32 seed, bool withTransparency = t
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
     png_write_info(png, info);
-    if (spec.interlaced)
+    if (layout.interlaced)
         png_set_interlace_handling(png);
     std::vector<png_bytep> pointers;
     for (std::vector<png_byte>& row : rows)
@@ -400,7 +400,7 @@ const QByteArray orangePixelData = zlibCompressed(QByteArray("\x00\xFF\x80\x00",
 // ---------------------------------------------------------------------------
 // JPEG files, written by libjpeg.
 
-struct JpegSpec
+struct JpegLayout
 {
     int width = 1;
     int height = 1;
@@ -414,7 +414,7 @@ struct JpegSpec
     int quality = 90;
 };
 
-QByteArray writeJpeg(const JpegSpec& spec, quint32 seed)
+QByteArray writeJpeg(const JpegLayout& layout, quint32 seed)
 {
     QRandomGenerator random(seed);
     jpeg_compress_struct info{};
@@ -424,38 +424,38 @@ QByteArray writeJpeg(const JpegSpec& spec, quint32 seed)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(spec.width);
-    info.image_height = JDIMENSION(spec.height);
-    info.input_components = spec.components;
-    info.in_color_space = spec.components == 1   ? JCS_GRAYSCALE
-                          : spec.components == 3 ? JCS_RGB
-                                                 : JCS_CMYK;
+    info.image_width = JDIMENSION(layout.width);
+    info.image_height = JDIMENSION(layout.height);
+    info.input_components = layout.components;
+    info.in_color_space = layout.components == 1   ? JCS_GRAYSCALE
+                          : layout.components == 3 ? JCS_RGB
+                                                   : JCS_CMYK;
     jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, spec.stored);
-    jpeg_set_quality(&info, spec.quality, TRUE);
+    jpeg_set_colorspace(&info, layout.stored);
+    jpeg_set_quality(&info, layout.quality, TRUE);
     for (int c = 0; c < info.num_components; ++c) {
-        const bool full = c == 0 || (spec.stored == JCS_YCCK && c == 3);
-        const bool subsampled = spec.stored == JCS_YCbCr || spec.stored == JCS_YCCK;
-        info.comp_info[c].h_samp_factor = full && subsampled ? spec.hSampling : 1;
-        info.comp_info[c].v_samp_factor = full && subsampled ? spec.vSampling : 1;
+        const bool full = c == 0 || (layout.stored == JCS_YCCK && c == 3);
+        const bool subsampled = layout.stored == JCS_YCbCr || layout.stored == JCS_YCCK;
+        info.comp_info[c].h_samp_factor = full && subsampled ? layout.hSampling : 1;
+        info.comp_info[c].v_samp_factor = full && subsampled ? layout.vSampling : 1;
     }
-    if (spec.progressive)
+    if (layout.progressive)
         jpeg_simple_progression(&info);
-    info.arith_code = spec.arithmetic ? TRUE : FALSE;
-    info.restart_in_rows = spec.restartRows;
+    info.arith_code = layout.arithmetic ? TRUE : FALSE;
+    info.restart_in_rows = layout.restartRows;
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(spec.width) * std::size_t(spec.components));
+    std::vector<JSAMPLE> row(std::size_t(layout.width) * std::size_t(layout.components));
     while (info.next_scanline < info.image_height) {
         const int y = int(info.next_scanline);
-        for (int x = 0; x < spec.width; ++x) {
-            for (int c = 0; c < spec.components; ++c) {
+        for (int x = 0; x < layout.width; ++x) {
+            for (int c = 0; c < layout.components; ++c) {
                 // Broad gradients that differ per channel, sharp block edges
                 // and noise: colour conversion, subsampling and the IDCT all
                 // leave their mark.
                 const int base = (x * (5 + c) + y * (3 + 2 * c) + c * 60) % 256;
                 const int edge = (x / 11 + y / 7) % 2 == 0 ? 40 : -40;
                 const int value = base + edge + int(random.bounded(41)) - 20;
-                row[std::size_t(x) * std::size_t(spec.components) + std::size_t(c)] =
+                row[std::size_t(x) * std::size_t(layout.components) + std::size_t(c)] =
                     JSAMPLE(std::clamp(value, 0, 255));
             }
         }
@@ -518,7 +518,7 @@ QByteArray dcScan(int size)
 // ---------------------------------------------------------------------------
 // GIF files, written by giflib.
 
-struct GifSpec
+struct GifLayout
 {
     QSize screen{1, 1};
     QRect frame{0, 0, 1, 1};
@@ -565,7 +565,7 @@ std::vector<int> gifRowOrder(int height, bool interlaced)
 // Random indices over the whole range of the code size, so indices beyond a
 // short colour table occur too. The same seed gives the same pixels whether
 // the frame is interlaced or not.
-QByteArray writeGif(const GifSpec& spec, quint32 seed)
+QByteArray writeGif(const GifLayout& layout, quint32 seed)
 {
     QRandomGenerator random(seed);
     QByteArray bytes;
@@ -573,18 +573,20 @@ QByteArray writeGif(const GifSpec& spec, quint32 seed)
     GifFileType* gif = EGifOpen(&bytes, appendGifBytes, &error);
     EGifSetGifVersion(gif, true);
     ColorMapObject* global =
-        spec.globalBits > 0 ? randomColourMap(spec.globalBits, random) : nullptr;
-    ColorMapObject* local = spec.localBits > 0 ? randomColourMap(spec.localBits, random) : nullptr;
-    EGifPutScreenDesc(gif, spec.screen.width(), spec.screen.height(), 8, spec.background, global);
-    if (spec.transparent >= 0) {
-        const GifByteType control[4] = {1, 0, 0, GifByteType(spec.transparent)};
+        layout.globalBits > 0 ? randomColourMap(layout.globalBits, random) : nullptr;
+    ColorMapObject* local =
+        layout.localBits > 0 ? randomColourMap(layout.localBits, random) : nullptr;
+    EGifPutScreenDesc(gif, layout.screen.width(), layout.screen.height(), 8, layout.background,
+                      global);
+    if (layout.transparent >= 0) {
+        const GifByteType control[4] = {1, 0, 0, GifByteType(layout.transparent)};
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
     }
-    const QRect& frame = spec.frame;
-    EGifPutImageDesc(gif, frame.x(), frame.y(), frame.width(), frame.height(), spec.interlaced,
+    const QRect& frame = layout.frame;
+    EGifPutImageDesc(gif, frame.x(), frame.y(), frame.width(), frame.height(), layout.interlaced,
                      local);
-    const int codeBits = std::max(2, local != nullptr    ? spec.localBits
-                                     : global != nullptr ? spec.globalBits
+    const int codeBits = std::max(2, local != nullptr    ? layout.localBits
+                                     : global != nullptr ? layout.globalBits
                                                          : 8);
     std::vector<std::vector<GifPixelType>> rows(std::size_t(frame.height()));
     for (std::vector<GifPixelType>& row : rows) {
@@ -592,13 +594,13 @@ QByteArray writeGif(const GifSpec& spec, quint32 seed)
         for (GifPixelType& index : row)
             index = GifPixelType(random.bounded(1u << codeBits));
     }
-    for (const int y : gifRowOrder(frame.height(), spec.interlaced))
+    for (const int y : gifRowOrder(frame.height(), layout.interlaced))
         EGifPutLine(gif, rows[std::size_t(y)].data(), frame.width());
-    if (spec.secondFrame) {
-        EGifPutImageDesc(gif, 0, 0, spec.screen.width(), spec.screen.height(), false, nullptr);
-        std::vector<GifPixelType> row(std::size_t(spec.screen.width()), 1);
-        for (int y = 0; y < spec.screen.height(); ++y)
-            EGifPutLine(gif, row.data(), spec.screen.width());
+    if (layout.secondFrame) {
+        EGifPutImageDesc(gif, 0, 0, layout.screen.width(), layout.screen.height(), false, nullptr);
+        std::vector<GifPixelType> row(std::size_t(layout.screen.width()), 1);
+        for (int y = 0; y < layout.screen.height(); ++y)
+            EGifPutLine(gif, row.data(), layout.screen.width());
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
@@ -990,9 +992,9 @@ struct HostileCase
 
 } // namespace
 
-Q_DECLARE_METATYPE(PngSpec)
-Q_DECLARE_METATYPE(JpegSpec)
-Q_DECLARE_METATYPE(GifSpec)
+Q_DECLARE_METATYPE(PngLayout)
+Q_DECLARE_METATYPE(JpegLayout)
+Q_DECLARE_METATYPE(GifLayout)
 Q_DECLARE_METATYPE(Decoder)
 Q_DECLARE_METATYPE(HostileCase)
 
@@ -1029,11 +1031,11 @@ private slots:
 
 void TestPngJpegGif::pngMatchesToolkit_data()
 {
-    QTest::addColumn<PngSpec>("spec");
+    QTest::addColumn<PngLayout>("layout");
     QTest::addColumn<QSize>("corner");
     const QSize corner(128, 64);
-    const auto row = [](const char* name, PngSpec spec, QSize cornerSize = QSize(128, 64)) {
-        QTest::newRow(name) << spec << cornerSize;
+    const auto row = [](const char* name, PngLayout layout, QSize cornerSize = QSize(128, 64)) {
+        QTest::newRow(name) << layout << cornerSize;
     };
     constexpr int grey = PNG_COLOR_TYPE_GRAY;
     constexpr int greyAlpha = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -1041,16 +1043,16 @@ void TestPngJpegGif::pngMatchesToolkit_data()
     constexpr int rgba = PNG_COLOR_TYPE_RGB_ALPHA;
     constexpr int palette = PNG_COLOR_TYPE_PALETTE;
     for (const int depth : {1, 2, 4, 8, 16}) {
-        QTest::addRow("grey %d-bit", depth) << PngSpec{37, 23, grey, depth} << corner;
+        QTest::addRow("grey %d-bit", depth) << PngLayout{37, 23, grey, depth} << corner;
         QTest::addRow("grey %d-bit, transparent grey", depth)
-            << PngSpec{37, 23, grey, depth, false, 0, 0, true} << corner;
+            << PngLayout{37, 23, grey, depth, false, 0, 0, true} << corner;
     }
     for (const int depth : {1, 2, 4, 8}) {
         const int entries = 1 << depth;
         QTest::addRow("palette %d-bit, full", depth)
-            << PngSpec{41, 19, palette, depth, false, entries, 0} << corner;
+            << PngLayout{41, 19, palette, depth, false, entries, 0} << corner;
         // Indices past a short palette, and a tRNS shorter than the palette.
-        PngSpec shortPalette{41, 19, palette, depth};
+        PngLayout shortPalette{41, 19, palette, depth};
         shortPalette.paletteSize = std::max(1, entries * 3 / 4);
         shortPalette.paletteAlpha = std::max(1, entries / 2);
         QTest::addRow("palette %d-bit, short, part transparent", depth) << shortPalette << corner;
@@ -1078,10 +1080,10 @@ void TestPngJpegGif::pngMatchesToolkit_data()
 
 void TestPngJpegGif::pngMatchesToolkit()
 {
-    QFETCH(PngSpec, spec);
+    QFETCH(PngLayout, layout);
     QFETCH(QSize, corner);
     for (const quint32 seed : {1u, 2u, 3u}) {
-        const QString mismatch = mismatchWithToolkit(decodePng, writePng(spec, seed), corner);
+        const QString mismatch = mismatchWithToolkit(decodePng, writePng(layout, seed), corner);
         QVERIFY2(mismatch.isEmpty(),
                  qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(mismatch)));
     }
@@ -1093,16 +1095,16 @@ void TestPngJpegGif::pngMatchesToolkit()
 // in all 16 bits.
 void TestPngJpegGif::pngSixteenBitColourKeyIsTransparent()
 {
-    const PngSpec spec{45, 30, PNG_COLOR_TYPE_RGB, 16, false, 0, 0, true};
+    const PngLayout layout{45, 30, PNG_COLOR_TYPE_RGB, 16, false, 0, 0, true};
     for (const bool interlaced : {false, true}) {
-        PngSpec variant = spec;
+        PngLayout variant = layout;
         variant.interlaced = interlaced;
         CornerSink sink;
         QVERIFY(decodeBytes(decodePng, writePng(variant, 7), sink));
         QVERIFY2(sink.problem().isEmpty(), qPrintable(sink.problem()));
         const QImage opaque = toolkitPicture(writePng(variant, 7, false));
-        for (int y = 0; y < spec.height; ++y) {
-            for (int x = 0; x < spec.width; ++x) {
+        for (int y = 0; y < layout.height; ++y) {
+            for (int x = 0; x < layout.width; ++x) {
                 const Rgba p = sink.at(x, y);
                 const QRgb expected = opaque.pixel(x, y);
                 QCOMPARE(qRgb(p.red, p.green, p.blue), expected);
@@ -1114,8 +1116,8 @@ void TestPngJpegGif::pngSixteenBitColourKeyIsTransparent()
 
 void TestPngJpegGif::jpegMatchesToolkit_data()
 {
-    QTest::addColumn<JpegSpec>("spec");
-    const auto row = [](const char* name, JpegSpec spec) { QTest::newRow(name) << spec; };
+    QTest::addColumn<JpegLayout>("layout");
+    const auto row = [](const char* name, JpegLayout layout) { QTest::newRow(name) << layout; };
     row("grey", {40, 30, 1, JCS_GRAYSCALE});
     row("grey cut to the corner", {300, 200, 1, JCS_GRAYSCALE});
     row("4:4:4", {77, 51, 3, JCS_YCbCr, 1, 1});
@@ -1140,49 +1142,50 @@ void TestPngJpegGif::jpegMatchesToolkit_data()
 
 void TestPngJpegGif::jpegMatchesToolkit()
 {
-    QFETCH(JpegSpec, spec);
-    const QString mismatch = mismatchWithToolkit(decodeJpeg, writeJpeg(spec, 11));
+    QFETCH(JpegLayout, layout);
+    const QString mismatch = mismatchWithToolkit(decodeJpeg, writeJpeg(layout, 11));
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestPngJpegGif::jpegReducedSizeMatchesToolkit_data()
 {
-    QTest::addColumn<JpegSpec>("spec");
+    QTest::addColumn<JpegLayout>("layout");
     QTest::addColumn<int>("reduction");
     // Sizes the reduction divides, so that the toolkit's choice of scale is the
     // same and it leaves the result as the library makes it.
     for (const int reduction : {2, 4, 8}) {
         QTest::addRow("4:2:0 at 1/%d", reduction)
-            << JpegSpec{512, 256, 3, JCS_YCbCr, 2, 2} << reduction;
+            << JpegLayout{512, 256, 3, JCS_YCbCr, 2, 2} << reduction;
         QTest::addRow("grey at 1/%d", reduction)
-            << JpegSpec{256, 128, 1, JCS_GRAYSCALE, 1, 1} << reduction;
+            << JpegLayout{256, 128, 1, JCS_GRAYSCALE, 1, 1} << reduction;
     }
-    QTest::newRow("progressive 4:2:2 at 1/2") << JpegSpec{320, 160, 3, JCS_YCbCr, 2, 1, true} << 2;
-    QTest::newRow("CMYK at 1/4") << JpegSpec{256, 256, 4, JCS_CMYK, 1, 1} << 4;
+    QTest::newRow("progressive 4:2:2 at 1/2")
+        << JpegLayout{320, 160, 3, JCS_YCbCr, 2, 1, true} << 2;
+    QTest::newRow("CMYK at 1/4") << JpegLayout{256, 256, 4, JCS_CMYK, 1, 1} << 4;
 }
 
 void TestPngJpegGif::jpegReducedSizeMatchesToolkit()
 {
-    QFETCH(JpegSpec, spec);
+    QFETCH(JpegLayout, layout);
     QFETCH(int, reduction);
-    const QByteArray file = writeJpeg(spec, 5);
+    const QByteArray file = writeJpeg(layout, 5);
     const QString mismatch = mismatchWithToolkit(decodeJpeg, file, QSize(128, 64), reduction);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 
     CornerSink sink(128, 64, reduction);
     QVERIFY(decodeBytes(decodeJpeg, file, sink));
     QVERIFY(sink.askedFor());
-    QCOMPARE(sink.askedFor()->width, std::int64_t(spec.width));
-    QCOMPARE(sink.askedFor()->height, std::int64_t(spec.height));
-    QCOMPARE(sink.delivered(), QSize(spec.width / reduction, spec.height / reduction));
+    QCOMPARE(sink.askedFor()->width, std::int64_t(layout.width));
+    QCOMPARE(sink.askedFor()->height, std::int64_t(layout.height));
+    QCOMPARE(sink.delivered(), QSize(layout.width / reduction, layout.height / reduction));
 }
 
 void TestPngJpegGif::gifMatchesToolkit_data()
 {
     QTest::addColumn<QByteArray>("file");
-    const auto row = [](const char* name, const GifSpec& spec) {
+    const auto row = [](const char* name, const GifLayout& layout) {
         for (const quint32 seed : {1u, 2u})
-            QTest::addRow("%s, seed %u", name, seed) << writeGif(spec, seed);
+            QTest::addRow("%s, seed %u", name, seed) << writeGif(layout, seed);
     };
     row("whole screen", {{40, 30}, {0, 0, 40, 30}});
     row("cut to the corner", {{200, 100}, {0, 0, 200, 100}});
@@ -1238,8 +1241,8 @@ void TestPngJpegGif::gifSmallInterlacedFrameIsDeinterlaced_data()
 void TestPngJpegGif::gifSmallInterlacedFrameIsDeinterlaced()
 {
     QFETCH(int, height);
-    const GifSpec plain{{15, height}, {0, 0, 15, height}, 8};
-    GifSpec interlaced = plain;
+    const GifLayout plain{{15, height}, {0, 0, 15, height}, 8};
+    GifLayout interlaced = plain;
     interlaced.interlaced = true;
     CornerSink fromPlain;
     CornerSink fromInterlaced;
@@ -1257,14 +1260,14 @@ void TestPngJpegGif::cornerLoadsFromFileCutShortBelowIt_data()
     QTest::addColumn<Decoder>("decoder");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("expected");
-    const PngSpec png{150, 600, PNG_COLOR_TYPE_RGB, 8};
-    PngSpec interlacedPng = png;
+    const PngLayout png{150, 600, PNG_COLOR_TYPE_RGB, 8};
+    PngLayout interlacedPng = png;
     interlacedPng.interlaced = true;
-    const JpegSpec jpeg{150, 600, 3, JCS_YCbCr, 2, 2};
-    JpegSpec progressive = jpeg;
+    const JpegLayout jpeg{150, 600, 3, JCS_YCbCr, 2, 2};
+    JpegLayout progressive = jpeg;
     progressive.progressive = true;
-    const GifSpec gif{{150, 600}, {0, 0, 150, 600}, 8};
-    GifSpec interlacedGif = gif;
+    const GifLayout gif{{150, 600}, {0, 0, 150, 600}, 8};
+    GifLayout interlacedGif = gif;
     interlacedGif.interlaced = true;
     QTest::newRow("png") << Decoder(decodePng) << writePng(png, 1) << QString();
     QTest::newRow("jpeg") << Decoder(decodeJpeg) << writeJpeg(jpeg, 1) << QString();
