@@ -59,6 +59,12 @@ inline Unexpected failNaming(Failure failure, std::string what)
 template<typename T> class [[nodiscard]] Result
 {
 public:
+    // A default value, as with std::expected, for a result assigned later.
+    Result()
+        requires std::is_default_constructible_v<T>
+        : m_state(std::in_place_index<0>)
+    {
+    }
     Result(const T& value) : m_state(std::in_place_index<0>, value) {}
     Result(T&& value) : m_state(std::in_place_index<0>, std::move(value)) {}
     template<typename U>

@@ -33,6 +33,12 @@ public:
 
     // Bytes from the start to the current position.
     virtual std::uint64_t position() const = 0;
+
+    // Reads past up to `count` bytes without handing them over; fewer only
+    // when the input ends. Sources that cannot seek may do it more cheaply
+    // than by reading (a pipe's bytes need not be copied). skipForward calls
+    // this for them.
+    virtual Result<std::uint64_t> discard(std::uint64_t count);
 };
 
 // Moves forward by `count` bytes: a seek where the source can, otherwise by
@@ -82,6 +88,7 @@ public:
     std::optional<std::uint64_t> size() const override { return m_size; }
     Result<void> seek(std::uint64_t offset) override;
     std::uint64_t position() const override { return m_position; }
+    Result<std::uint64_t> discard(std::uint64_t count) override;
 
 private:
     FileSource(int descriptor, bool owned);

@@ -42,7 +42,10 @@ struct PictureCorner
     int height = 0;
     std::vector<Rgba> pixels; // width * height
 
-    Rgba at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    Rgba at(int x, int y) const
+    {
+        return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
 };
 
 Result<PictureCorner> readPictureCorner(ByteSource& source, int maxWidth, int maxHeight);

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "common/colour.h"
 #include "core/result.h"
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-// An opaque 8-bit RGB PNG of width × height colour numbers (R + 256 G +
-// 65536 B), row by row from the top; the same picture always gives the same
-// bytes.
-Result<std::vector<std::uint8_t>> encodePng(int width, int height,
-                                            std::span<const std::uint32_t> colours);
+// The bytes of a PNG file of `width` × `height` pixels, `colours` row by row
+// from the top: opaque 8-bit RGB, with a fixed resolution of 96 dots per inch
+// (3780 per metre) so that the same picture always gives the same bytes,
+// whichever program writes it. Fails when the sizes do not match the colours.
+Result<std::vector<std::uint8_t>> encodePng(int width, int height, std::span<const Colour> colours);

@@ -1,0 +1,29 @@
+// The streaming picture reader from bytes, as dotwright-cli will read files:
+// whatever the bytes claim, it answers with a corner of at most 128 × 64
+// pixels or with one of its one-line reasons.
+
+#include "picture_io/byte_source.h"
+#include "picture_io/picture_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    MemorySource source(std::span(data, size));
+    const Result<PictureCorner> corner = readPictureCorner(source, 128, 64);
+    if (!corner) {
+        const std::string_view why = corner.error().why;
+        if (!why.starts_with("damaged or unsupported ") &&
+            !why.starts_with("picture is too large (") && why != "file is empty" &&
+            why != "not a picture Dotwright can read")
+            std::abort();
+        return 0;
+    }
+    if (corner->width < 1 || corner->width > 128 || corner->height < 1 || corner->height > 64 ||
+        corner->pixels.size() != std::size_t(corner->width) * std::size_t(corner->height))
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,246 @@
+#include "picture_io/buffered_input.h"
+#include "picture_io/decoder_messages.h"
+#include "picture_io/decoders.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr const char* formatGif = "GIF";
+
+// Extensions before the first image (comments, application data such as XMP,
+// the animation's loop count) may take this much; a stream that goes on with
+// them past it is damaged.
+constexpr std::uint64_t extensionAllowance = std::uint64_t{64} * 1024 * 1024;
+// LZW codes are at most 12 bits and every code but a clear code yields at
+// least one pixel, so even an encoder that clears the table after every pixel
+// needs under three bytes a pixel. A stream that goes on without giving pixels
+// (clear codes forever) stops at this bound, counted for each row as it is
+// decoded, plus a little for the sub-block framing and the end.
+constexpr std::uint64_t bytesPerPixel = 3;
+constexpr std::uint64_t codeSlack = 64 * 1024;
+// giflib reads a record or a sub-block a few bytes at a time, and each read
+// costs about the same however few bytes it takes; it counts as at least this
+// many, so that endless empty extensions or one-byte sub-blocks stop long
+// before their bytes alone would.
+constexpr int minReadCharge = 16;
+
+// The colours exactly as the toolkit's reader gave them: an index beyond the
+// colour table is white, except that without any table an index within the
+// stated size is black; the transparent index keeps its colour under alpha 0;
+// a picture without a transparent index is opaque everywhere, even where an
+// index beyond the table would otherwise be clear.
+class GifColours
+{
+public:
+    // `tableSize` is the size the descriptor states, which counts even where
+    // the table itself is missing.
+    GifColours(const ColorMapObject* map, int tableSize, int transparentIndex)
+        : m_map(map), m_size(tableSize), m_transparent(transparentIndex)
+    {}
+
+    Rgba operator()(int index) const
+    {
+        const std::uint8_t alpha = m_transparent >= 0 ? 0 : 255;
+        Rgba colour{255, 255, 255, alpha};
+        if (index <= m_size && m_map == nullptr) {
+            colour = {0, 0, 0, alpha};
+        } else if (index < m_size && index < m_map->ColorCount) {
+            const GifColorType& entry = m_map->Colors[index];
+            colour = {entry.Red, entry.Green, entry.Blue, 255};
+        }
+        if (index == m_transparent)
+            colour.alpha = 0;
+        return colour;
+    }
+
+private:
+    const ColorMapObject* m_map;
+    int m_size;
+    int m_transparent;
+};
+
+struct GifDecoding
+{
+    GifDecoding(ByteSource& source, RowSink& rowSink) : input(source), sink(rowSink) {}
+
+    BufferedInput input;
+    RowSink& sink;
+    bool inputFailed = false;
+};
+
+int gifRead(GifFileType* gif, GifByteType* buffer, int length)
+{
+    auto* decoding = static_cast<GifDecoding*>(gif->UserData);
+    if (length <= 0)
+        return 0;
+    if (length < minReadCharge)
+        decoding->input.charge(std::uint64_t(minReadCharge - length));
+    if (!decoding->input.readExactly(std::span(buffer, std::size_t(length)))) {
+        decoding->inputFailed = true;
+        return 0;
+    }
+    return length;
+}
+
+struct GifCloser
+{
+    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
+};
+using GifFile = std::unique_ptr<GifFileType, GifCloser>;
+
+// Frame rows in the order the file stores them: the four passes of an
+// interlaced frame, or top down.
+std::int64_t frameRowAt(std::int64_t order, std::int64_t height, bool interlaced)
+{
+    if (!interlaced)
+        return order;
+    struct Pass
+    {
+        std::int64_t start, step;
+    };
+    static constexpr Pass passes[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+    for (const Pass& pass : passes) {
+        const std::int64_t rows =
+            height > pass.start ? (height - pass.start + pass.step - 1) / pass.step : 0;
+        if (order < rows)
+            return pass.start + order * pass.step;
+        order -= rows;
+    }
+    return -1;
+}
+
+Result<void> failure(const GifDecoding& decoding)
+{
+    if (decoding.inputFailed)
+        return inputFailure(decoding.input, formatGif);
+    return damagedPicture(formatGif);
+}
+
+} // namespace
+
+Result<void> decodeGif(ByteSource& source, RowSink& sink)
+{
+    GifDecoding decoding(source, sink);
+    decoding.input.setBudgetEnd(extensionAllowance);
+
+    // The size of the global colour table as the screen descriptor states it;
+    // the library keeps it only when the table is there.
+    constexpr std::size_t screenDescriptorEnd = 13;
+    if (!decoding.input.ensure(screenDescriptorEnd))
+        return inputFailure(decoding.input, formatGif);
+    const int globalSize = 2 << (decoding.input.available()[10] & 7);
+
+    int error = 0;
+    const GifFile gif(DGifOpen(&decoding, gifRead, &error));
+    if (!gif)
+        return failure(decoding);
+
+    // Only what comes before the first image matters: its graphic control
+    // extension may name a transparent index. The last one before the image
+    // counts, as in the toolkit's reader.
+    int transparentIndex = -1;
+    for (bool image = false; !image;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
+            return failure(decoding);
+        switch (record) {
+        case IMAGE_DESC_RECORD_TYPE:
+            if (DGifGetImageHeader(gif.get()) == GIF_ERROR)
+                return failure(decoding);
+            image = true;
+            break;
+        case EXTENSION_RECORD_TYPE: {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
+                return failure(decoding);
+            if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4)
+                transparentIndex = (block[1] & 1) != 0 ? block[4] : -1;
+            while (block != nullptr) {
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
+                    return failure(decoding);
+            }
+            break;
+        }
+        default: // the end, before any image
+            return damagedPicture(formatGif);
+        }
+    }
+
+    const GifImageDesc& frame = gif->Image;
+    const std::int64_t left = frame.Left;
+    const std::int64_t top = frame.Top;
+    const std::int64_t frameWidth = frame.Width;
+    const std::int64_t frameHeight = frame.Height;
+    // A screen of size 0 takes the frame's extent, offset included.
+    const std::int64_t width = gif->SWidth > 0 ? gif->SWidth : left + frameWidth;
+    const std::int64_t height = gif->SHeight > 0 ? gif->SHeight : top + frameHeight;
+    if (width <= 0 || height <= 0)
+        return damagedPicture(formatGif);
+    if (exceedsPixelLimit(width, height))
+        return pictureTooLarge(width, height);
+
+    const ColorMapObject* global = gif->SColorMap;
+    const GifColours colours =
+        frame.ColorMap != nullptr
+            ? GifColours(frame.ColorMap, frame.ColorMap->ColorCount, transparentIndex)
+            : GifColours(global, globalSize, transparentIndex);
+    // Where the frame leaves the screen uncovered: the transparent colour, or
+    // the background colour of the global table, or else opaque black. (The
+    // toolkit took these from a local table that it had not read yet; the
+    // global one is what the format means.)
+    Rgba background{0, 0, 0, 255};
+    if (transparentIndex >= 0)
+        background = GifColours(global, globalSize, transparentIndex)(transparentIndex);
+    else if (global != nullptr)
+        background = GifColours(global, globalSize, -1)(gif->SBackGroundColor);
+
+    sink.start({width, height});
+    const std::int64_t rows = std::min(height, sink.rowsWanted());
+    const std::int64_t columns = std::min(width, sink.columnsWanted());
+    if (rows <= 0 || columns <= 0)
+        return {};
+
+    // The frame's pixels that land on the wanted part of the screen.
+    const std::int64_t frameColumns = std::clamp(columns - left, std::int64_t{0}, frameWidth);
+    const std::int64_t frameRowsWanted = std::clamp(rows - top, std::int64_t{0}, frameHeight);
+    std::vector<Rgba> pixels(std::size_t(columns), background);
+    const auto deliverBackground = [&](std::int64_t y) {
+        std::fill(pixels.begin(), pixels.end(), background);
+        sink.pixels(y, 0, 1, pixels);
+    };
+
+    // Rows of screen the frame does not reach come first, then the frame's
+    // rows as the file holds them.
+    for (std::int64_t y = 0; y < rows; ++y) {
+        if (y < top || y >= top + frameHeight)
+            deliverBackground(y);
+    }
+    if (frameRowsWanted == 0 || frameWidth == 0)
+        return {};
+
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frameWidth));
+    const std::uint64_t dataStart = decoding.input.charged();
+    std::int64_t delivered = 0;
+    for (std::int64_t order = 0; delivered < frameRowsWanted; ++order) {
+        decoding.input.setBudgetEnd(dataStart + codeSlack +
+                                    bytesPerPixel * std::uint64_t(frameWidth) *
+                                        std::uint64_t(order + 1));
+        if (DGifGetLine(gif.get(), line.data(), int(frameWidth)) == GIF_ERROR)
+            return failure(decoding);
+        const std::int64_t frameRow = frameRowAt(order, frameHeight, frame.Interlace);
+        if (frameRow >= frameRowsWanted)
+            continue;
+        std::fill(pixels.begin(), pixels.end(), background);
+        for (std::int64_t i = 0; i < frameColumns; ++i)
+            pixels[std::size_t(left + i)] = colours(line[std::size_t(i)]);
+        sink.pixels(top + frameRow, 0, 1, pixels);
+        ++delivered;
+    }
+    return {};
+}
