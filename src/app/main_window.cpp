@@ -36,6 +36,8 @@ constexpr ToolEntry toolEntries[] = {
     {6, "PictureConverterGS", "Picture Greyscale", 6},
 };
 
+constexpr int blackWhiteConverterPosition = 5;
+
 constexpr ControlPlace mainLayout[] = {
     {"lblTool", {8, 8, 209, 17}},
     {"lstSelect", {8, 32, 209, 217}},
@@ -54,7 +56,7 @@ std::unique_ptr<Tool> makeTool(int position)
         return std::make_unique<SpriteTool>(SpriteKind::BlackWhiteMasked);
     case 4:
         return std::make_unique<SpriteTool>(SpriteKind::GreyscaleMasked);
-    case 5:
+    case blackWhiteConverterPosition:
         return std::make_unique<ConverterTool>(ConverterKind::BlackWhite);
     case 6:
         return std::make_unique<ConverterTool>(ConverterKind::Greyscale);
@@ -132,6 +134,11 @@ Tool* MainWindow::tool(int position)
     if (!slot)
         slot = makeTool(position);
     return slot.get();
+}
+
+void MainWindow::openPicture(const QString& path)
+{
+    static_cast<ConverterTool*>(tool(blackWhiteConverterPosition))->openWithPicture(this, path);
 }
 
 void MainWindow::lstSelect_DblClick()

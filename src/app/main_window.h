@@ -27,6 +27,12 @@ public:
     // reused afterwards; nullptr for any other position.
     Tool* tool(int position);
 
+    // Opens the black-and-white picture converter (list position 5) modally
+    // over this window and loads `path` into it as its Load picture button
+    // would, with the same message if it cannot be read. Returns once the user
+    // has closed the converter.
+    void openPicture(const QString& path);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -13,6 +13,9 @@ public:
     // `fileDialog`, if given, must outlive the tool; tests pass a fake.
     explicit ConverterTool(ConverterKind kind, FileDialog* fileDialog = nullptr);
     void open(QWidget* owner) override;
+    // Opens the window and, once it shows, loads `picture` as the Load picture
+    // button does after its dialog, so that a failure's message appears over it.
+    void openWithPicture(QWidget* owner, const QString& picture);
 
     const GreyLayers& greyLayers() const { return m_layers; }
 

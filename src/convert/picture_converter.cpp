@@ -203,7 +203,11 @@ void PictureConverter::cmdLoad_Click()
                                 pictureFilter));
     if (path.isEmpty())
         return;
+    loadPicture(path);
+}
 
+void PictureConverter::loadPicture(const QString& path)
+{
     // The path shows while the picture loads; a picture that cannot be read
     // leaves the window as it was, the previous path included.
     const QString previousPath = txtSource->text();

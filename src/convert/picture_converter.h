@@ -71,6 +71,11 @@ public:
     // progress bar row by row and setting it back to 0.
     void Convert();
 
+    // What Load picture does once its dialog has given `path`: shows the path,
+    // reads the picture's top-left corner into the source view and converts
+    // it; or, if it cannot be read, leaves the window as it was and warns.
+    void loadPicture(const QString& path);
+
     // Tells the user of a failure the window cannot mend (an unreadable picture,
     // an unwritable file); the text names the file and the reason. Shows a
     // warning box unless replaced: tests replace it to read the text.

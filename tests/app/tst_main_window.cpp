@@ -1,14 +1,22 @@
-// The tool chooser: its layout, its six entries, and opening tools modally.
+// The tool chooser: its layout, its six entries, opening tools modally, and
+// the picture named on the command line.
 
 #include "app/main_window.h"
+#include "app/start_options.h"
+#include "support/picture_bytes.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -53,6 +61,51 @@ QString withModalWindow(const std::function<void()>& open,
     return seen;
 }
 
+// Calls `look` with the modal window on top every few milliseconds while `open`
+// runs, as a user watches the screen; `look` closes each window once it has
+// seen what it waits for. After ten seconds every window still up is closed
+// and `timedOut` says so, so that a window that never gets its picture fails
+// the test rather than hanging it.
+void watchModalWindows(const std::function<void()>& open, const std::function<void(QWidget*)>& look,
+                       bool* timedOut)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (clock.elapsed() > 10000) {
+            *timedOut = true;
+            modal->close();
+            return;
+        }
+        look(modal);
+    });
+    *timedOut = false;
+    poll.start();
+    open();
+    poll.stop();
+}
+
+// The converter's path box; empty for any other window.
+QString sourcePath(QWidget* converter)
+{
+    const auto* box = converter->findChild<QLineEdit*>(QStringLiteral("txtSource"));
+    return box ? box->text() : QString();
+}
+
+// The path as `dotwright PATH` hands it to the main window.
+QString pictureArgument(const QString& path)
+{
+    const StartOptions options = parseStartArguments({QStringLiteral("dotwright"), path});
+    if (options.action != StartOptions::Action::Run)
+        qFatal("dotwright %s refused: %s", qPrintable(path), qPrintable(options.error));
+    return options.picture;
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -71,6 +124,8 @@ private slots:
     void mainWindowTakesNoInputWhileAToolIsOpen();
     void reopenedToolStartsAfresh();
     void exitClosesTheProgram();
+    void pictureArgumentOpensTheConverterWithItLoaded();
+    void unreadablePictureArgumentGivesTheLoadMessage();
 };
 
 void TestMainWindow::windowMatchesItsDescription()
@@ -244,6 +299,101 @@ void TestMainWindow::exitClosesTheProgram()
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QTest::mouseClick(main.findChild<QPushButton*>(QStringLiteral("cmdExit")), Qt::LeftButton);
     QVERIFY(!main.isVisible());
+}
+
+void TestMainWindow::pictureArgumentOpensTheConverterWithItLoaded()
+{
+    // Black on the left, white on the right, and one grey that the slider's
+    // default of 50 turns black: the conversion, not just the copy, must show.
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("title.png"));
+    QImage picture(160, 80, QImage::Format_RGB32);
+    picture.fill(qRgb(255, 255, 255));
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < 96; ++x)
+            picture.setPixel(x, y, x < 64 ? qRgb(0, 0, 0) : qRgb(40, 40, 40));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(encode(picture, "png"));
+    file.close();
+
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QString name;
+    QString shownPath;
+    bool modalOverMain = false;
+    QImage source;
+    QImage converted;
+    QString unexpectedMessage;
+    bool timedOut = false;
+    watchModalWindows(
+        [&] { main.openPicture(pictureArgument(path)); },
+        [&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                unexpectedMessage = box->text();
+                box->close();
+                return;
+            }
+            if (sourcePath(modal).isEmpty())
+                return;
+            name = modal->objectName();
+            shownPath = sourcePath(modal);
+            modalOverMain = modal->isModal() && modal->parentWidget() == &main;
+            source = modal->findChild<DrawingArea*>(QStringLiteral("picUnchanged"))->takeImage();
+            converted = modal->findChild<DrawingArea*>(QStringLiteral("picConvert"))->takeImage();
+            modal->close();
+        },
+        &timedOut);
+    QCOMPARE(unexpectedMessage, QString());
+    QVERIFY(!timedOut);
+    QCOMPARE(name, QStringLiteral("frmPicBW"));
+    QVERIFY(modalOverMain);
+    QCOMPARE(shownPath, path);
+    QCOMPARE(source.size(), QSize(128, 64));
+    QCOMPARE(source.pixel(10, 10), qRgb(0, 0, 0));
+    QCOMPARE(source.pixel(80, 10), qRgb(40, 40, 40));
+    QCOMPARE(source.pixel(120, 60), qRgb(255, 255, 255));
+    QCOMPARE(converted.pixel(80, 10), qRgb(0, 0, 0));
+    QCOMPARE(converted.pixel(120, 60), qRgb(255, 255, 255));
+}
+
+void TestMainWindow::unreadablePictureArgumentGivesTheLoadMessage()
+{
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("gone.png"));
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QString message;
+    QString messageOwner;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString convertedAfterMessage;
+    QString pathAfterMessage;
+    bool timedOut = false;
+    watchModalWindows([&] { main.openPicture(pictureArgument(missing)); },
+                      [&](QWidget* modal) {
+                          if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                              message = box->text();
+                              icon = box->icon();
+                              messageOwner = box->parentWidget()->objectName();
+                              box->close();
+                          } else if (!message.isEmpty()) {
+                              convertedAfterMessage = modal->objectName();
+                              pathAfterMessage = sourcePath(modal);
+                              modal->close();
+                          }
+                      },
+                      &timedOut);
+    QVERIFY(!timedOut);
+    // The warning comes over the converter, which stays open, empty, once it
+    // is dismissed, as after a failed Load picture.
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot load %1: ").arg(missing)),
+             qPrintable(message));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(messageOwner, QStringLiteral("frmPicBW"));
+    QCOMPARE(convertedAfterMessage, QStringLiteral("frmPicBW"));
+    QCOMPARE(pathAfterMessage, QString());
 }
 
 QTEST_MAIN(TestMainWindow)
