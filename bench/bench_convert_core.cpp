@@ -1,7 +1,7 @@
-#include "convert/black_white_conversion.h"
-#include "convert/greyscale_conversion.h"
-#include "convert/picture_data_file.h"
-#include "convert/rle.h"
+#include "core/black_white_conversion.h"
+#include "core/greyscale_conversion.h"
+#include "core/picture_data_file.h"
+#include "core/rle.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // it runs on every slider step, reading the source preview, drawing all 8192
 // pixels of the converted preview one by one and stepping the progress bar.
 
-#include "convert/picture_converter.h"
+#include "converters/picture_converter.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/window_font.h"

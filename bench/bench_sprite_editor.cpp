@@ -2,7 +2,7 @@
 // (16 ms): painting a cell, the release that rewrites the code box, Clear, and
 // the double-click that reads a pasted text back, up to a megabyte.
 
-#include "sprite/sprite_editor.h"
+#include "editors/sprite_editor.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 

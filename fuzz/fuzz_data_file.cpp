@@ -2,8 +2,8 @@
 // decoder under it, read files from anywhere: never crash, and anything
 // accepted must be written back to a file that reads as the same planes.
 
-#include "convert/picture_data_file.h"
-#include "convert/rle.h"
+#include "core/picture_data_file.h"
+#include "core/rle.h"
 
 #include <cstddef>
 #include <cstdint>

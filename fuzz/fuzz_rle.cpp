@@ -1,7 +1,7 @@
 // CompressRLE over any plane: the decoder gives the plane back, the block stays
 // within 15 to 2048 bytes, and the marker never stands alone.
 
-#include "convert/rle.h"
+#include "core/rle.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // read out of bounds, and whatever it reads must survive a trip through the
 // writer unchanged.
 
-#include "sprite/sprite_code.h"
+#include "core/sprite_code.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 
-#include "convert/converter_tool.h"
-#include "sprite/sprite_tool.h"
+#include "converters/converter_tool.h"
+#include "editors/sprite_tool.h"
 #include "ui/control_layout.h"
 #include "ui/tool_icons.h"
 

@@ -1,17 +1,17 @@
 #include "cli/cli_commands.h"
 
-#include "common/colour.h"
-#include "convert/bit_plane.h"
-#include "convert/black_white_conversion.h"
-#include "convert/greyscale_conversion.h"
-#include "convert/picture_data_file.h"
-#include "convert/screen.h"
+#include "core/colour.h"
+#include "core/bit_plane.h"
+#include "core/black_white_conversion.h"
+#include "core/greyscale_conversion.h"
+#include "core/picture_data_file.h"
+#include "core/screen.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
 #include "picture_io/picture_on_background.h"
 #include "picture_io/picture_reader.h"
 #include "picture_io/png_writer.h"
-#include "sprite/sprite_code.h"
+#include "core/sprite_code.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/result.h"
-#include "sprite/sprite_code.h"
+#include "core/sprite_code.h"
 
 #include <span>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/colour.h"
+#include "core/colour.h"
 #include "picture_io/picture_reader.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/colour.h"
+#include "core/colour.h"
 #include "core/result.h"
 
 #include <cstdint>

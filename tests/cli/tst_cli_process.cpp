@@ -1,13 +1,13 @@
 #include "cli_runner.h"
 
-#include "common/colour.h"
-#include "convert/bit_plane.h"
-#include "convert/black_white_conversion.h"
-#include "convert/greyscale_conversion.h"
-#include "convert/picture_data_file.h"
+#include "core/colour.h"
+#include "core/bit_plane.h"
+#include "core/black_white_conversion.h"
+#include "core/greyscale_conversion.h"
+#include "core/picture_data_file.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/picture_loader.h"
-#include "sprite/sprite_code.h"
+#include "core/sprite_code.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,0 +1,20 @@
+#include "converters/converter_tool.h"
+
+#include <QTimer>
+
+ConverterTool::ConverterTool(ConverterKind kind, FileDialog* fileDialog)
+    : m_kind(kind), m_fileDialog(fileDialog ? fileDialog : &m_systemDialog)
+{}
+
+void ConverterTool::open(QWidget* owner)
+{
+    PictureConverter window(m_kind, m_layers, *m_fileDialog, owner);
+    window.exec();
+}
+
+void ConverterTool::openWithPicture(QWidget* owner, const QString& picture)
+{
+    PictureConverter window(m_kind, m_layers, *m_fileDialog, owner);
+    QTimer::singleShot(0, &window, [&window, &picture] { window.loadPicture(picture); });
+    window.exec();
+}

@@ -1,0 +1,348 @@
+#include "converters/picture_converter.h"
+
+#include "core/bit_plane.h"
+#include "core/black_white_conversion.h"
+#include "core/greyscale_conversion.h"
+#include "core/picture_data_file.h"
+#include "converters/zoom_cursor.h"
+#include "converters/zoom_viewer.h"
+#include "core/printable_name.h"
+#include "picture_io/bitmap_writer.h"
+#include "picture_io/output_files.h"
+#include "picture_io/picture_loader.h"
+#include "ui/drawing_area.h"
+#include "ui/file_dialog.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+#include <array>
+
+namespace {
+
+const QString pictureFilter =
+    QStringLiteral("Pictures (*.bmp;*.gif;*.jpg;*.ico)|*.bmp;*.gif;*.jpg;*.ico");
+const QString bitmapFilter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
+
+// Layouts in pixels of the client area: left, top, width, height. The two
+// windows differ only in the converted preview's name.
+constexpr std::array<ControlPlace, 12> converterLayout(const char* convertedName)
+{
+    return {{
+        {"picUnchanged", {8, 8, 128, 64}},
+        {convertedName, {144, 8, 128, 64}},
+        {"cmdLoad", {8, 80, 129, 25}},
+        {"cmdSave", {144, 80, 129, 25}},
+        {"txtSource", {8, 112, 129, 19}},
+        {"sliSetting", {144, 112, 129, 17}},
+        {"lblValue", {152, 128, 121, 17}},
+        {"cmdConvert_Save", {8, 136, 129, 25}},
+        {"prgLoad", {144, 152, 129, 9}},
+        {"chkCompressRLE", {8, 168, 129, 17}},
+        {"optRLEBytes", {144, 168, 57, 17}},
+        {"optRLEBits", {208, 168, 57, 17}},
+    }};
+}
+
+constexpr auto blackWhiteLayout = converterLayout("picConvert");
+constexpr auto greyscaleLayout = converterLayout("picConverted");
+
+const ConverterVariant variants[] = {
+    {
+        .kind = ConverterKind::BlackWhite,
+        .objectName = "frmPicBW",
+        .title = "Picture-Converter for Black&White Pictures",
+        .clientSize = {281, 188},
+        .convertedName = "picConvert",
+        .saveCaption = "Save picture as B&&W",
+        .unchangedTip = "Original look",
+        .convertedTip = "Converted preview",
+        .loadTip = "load a picture",
+        .convertSaveTip = "Convert to Black&White and save",
+        .sourceEditable = true,
+        .dataFilter = "Binary data (*.inc;*.asm;*.txt)|*.inc;*.asm;*.txt",
+        .layout = blackWhiteLayout,
+    },
+    {
+        .kind = ConverterKind::Greyscale,
+        .objectName = "frmPicGS",
+        .title = "Picture-Converter for Greyscale Pictures",
+        .clientSize = {281, 186},
+        .convertedName = "picConverted",
+        .saveCaption = "Save picture as grey",
+        .unchangedTip = nullptr,
+        .convertedTip = nullptr,
+        .loadTip = nullptr,
+        .convertSaveTip = nullptr,
+        .sourceEditable = false,
+        .dataFilter = "Binary Data (*.inc;*.asm;*.txt)|*.inc;*.asm;*.txt",
+        .layout = greyscaleLayout,
+    },
+};
+
+QString textOf(const char* text)
+{
+    return text ? QString::fromLatin1(text) : QString();
+}
+
+DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
+{
+    auto* preview = new DrawingArea(parent);
+    preview->setObjectName(QString::fromLatin1(name));
+    preview->setToolTip(textOf(toolTip));
+    preview->setCursor(zoomCursor());
+    return preview;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const char* toolTip)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(textOf(toolTip));
+    // No button answers Enter: in the one-line path box it would open a dialog.
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+const ConverterVariant& converterVariant(ConverterKind kind)
+{
+    return kind == ConverterKind::Greyscale ? variants[1] : variants[0];
+}
+
+PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
+                                   QWidget* owner)
+    : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog)
+{
+    setObjectName(QString::fromLatin1(m_variant.objectName));
+    setWindowTitle(QString::fromLatin1(m_variant.title));
+    setFixedSize(m_variant.clientSize);
+    setSizeGripEnabled(false);
+
+    warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+
+    picUnchanged = makePreview(this, "picUnchanged", m_variant.unchangedTip);
+    m_converted = makePreview(this, m_variant.convertedName, m_variant.convertedTip);
+
+    cmdLoad = makeButton(this, "cmdLoad", QStringLiteral("Load picture"), m_variant.loadTip);
+    cmdSave = makeButton(this, "cmdSave", QString::fromLatin1(m_variant.saveCaption), nullptr);
+
+    txtSource = new QLineEdit(this);
+    txtSource->setObjectName(QStringLiteral("txtSource"));
+    txtSource->setReadOnly(!m_variant.sourceEditable);
+
+    sliSetting = new QSlider(Qt::Horizontal, this);
+    sliSetting->setObjectName(QStringLiteral("sliSetting"));
+    sliSetting->setRange(0, 100);
+    sliSetting->setValue(50);
+    sliSetting->setSingleStep(1);
+    sliSetting->setPageStep(5);
+    // The value changes only when the slider settles (drag end, key, click in the
+    // track), so a drag converts once; every movement on the way is reported by
+    // sliderMoved and actionTriggered, where sliderPosition() already holds it.
+    sliSetting->setTracking(false);
+    sliSetting->setToolTip(QStringLiteral("slide to make it brighter/darker"));
+
+    lblValue = new QLabel(QStringLiteral("50 %"), this);
+    lblValue->setObjectName(QStringLiteral("lblValue"));
+
+    cmdConvert_Save = makeButton(this, "cmdConvert_Save", QStringLiteral("Convert && Save"),
+                                 m_variant.convertSaveTip);
+
+    prgLoad = new QProgressBar(this);
+    prgLoad->setObjectName(QStringLiteral("prgLoad"));
+    prgLoad->setRange(0, 63);
+    prgLoad->setValue(0);
+    prgLoad->setTextVisible(false);
+
+    chkCompressRLE = new QCheckBox(QStringLiteral("RLE Compression with:"), this);
+    chkCompressRLE->setObjectName(QStringLiteral("chkCompressRLE"));
+    // The caption just fits the 129 pixels beside a 13-pixel box, as on the
+    // system the layout was made for; the toolkit's own box and gap are wider
+    // and would cut off its last letters.
+    chkCompressRLE->setStyleSheet(QStringLiteral(
+        "QCheckBox { spacing: 2px; } QCheckBox::indicator { width: 13px; height: 13px; }"));
+
+    // They only show the one compression method; nothing reads them.
+    optRLEBytes = new QRadioButton(QStringLiteral("Bytes"), this);
+    optRLEBytes->setObjectName(QStringLiteral("optRLEBytes"));
+    optRLEBytes->setChecked(true);
+    optRLEBits = new QRadioButton(QStringLiteral("Bits"), this);
+    optRLEBits->setObjectName(QStringLiteral("optRLEBits"));
+    optRLEBits->setEnabled(false);
+
+    placeControls(this, m_variant.layout);
+
+    connect(cmdLoad, &QPushButton::clicked, this, &PictureConverter::cmdLoad_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &PictureConverter::cmdSave_Click);
+    connect(cmdConvert_Save, &QPushButton::clicked, this, &PictureConverter::cmdConvert_Save_Click);
+    connect(sliSetting, &QSlider::sliderMoved, this, &PictureConverter::sliSetting_Scroll);
+    connect(sliSetting, &QSlider::actionTriggered, this, &PictureConverter::sliSetting_Scroll);
+    connect(sliSetting, &QSlider::valueChanged, this, &PictureConverter::sliSetting_Change);
+    connect(picUnchanged, &DrawingArea::clicked, this, &PictureConverter::picUnchanged_Click);
+    if (kind == ConverterKind::Greyscale)
+        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConverted_Click);
+    else
+        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConvert_Click);
+}
+
+void PictureConverter::cmdLoad_Click()
+{
+    const QString path = m_fileDialog.run(
+        this, fileDialogRequest(FileDialogMode::Open, QStringLiteral("Select picture to open"),
+                                pictureFilter));
+    if (path.isEmpty())
+        return;
+    loadPicture(path);
+}
+
+void PictureConverter::loadPicture(const QString& path)
+{
+    // The path shows while the picture loads; a picture that cannot be read
+    // leaves the window as it was, the previous path included.
+    const QString previousPath = txtSource->text();
+    txtSource->setText(path);
+    const LoadedPicture picture = loadPictureCorner(txtSource->text(), {screenWidth, screenHeight});
+    if (!picture.ok()) {
+        txtSource->setText(previousPath);
+        warn(QStringLiteral("Cannot load %1: %2")
+                 .arg(QDir::toNativeSeparators(path), picture.error));
+        return;
+    }
+    picUnchanged->showPicture(picture.corner);
+    Convert();
+}
+
+void PictureConverter::sliSetting_Scroll()
+{
+    lblValue->setText(QString::number(sliSetting->sliderPosition()) + QStringLiteral(" %"));
+}
+
+void PictureConverter::sliSetting_Change()
+{
+    Convert();
+}
+
+void PictureConverter::picUnchanged_Click()
+{
+    showZoom(*picUnchanged);
+}
+
+void PictureConverter::picConvert_Click()
+{
+    showZoom(*m_converted);
+}
+
+void PictureConverter::picConverted_Click()
+{
+    showZoom(*m_converted);
+}
+
+void PictureConverter::showZoom(const DrawingArea& preview)
+{
+    ZoomViewer viewer(preview.takeImage(), this);
+    viewer.exec();
+}
+
+void PictureConverter::cmdSave_Click()
+{
+    if (txtSource->text().isEmpty())
+        return;
+    const QString path = m_fileDialog.run(
+        this, fileDialogRequest(FileDialogMode::Save, QStringLiteral("Save the picture as Bitmap"),
+                                bitmapFilter));
+    if (path.isEmpty())
+        return;
+    const std::vector<std::uint8_t> bitmap =
+        encodeBitmap(screenWidth, screenHeight, sourceViewOf(m_converted->takeImage()));
+    warnOnFailure(
+        writeFileAtomically(QFile::encodeName(path).toStdString(),
+                            {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
+}
+
+void PictureConverter::cmdConvert_Save_Click()
+{
+    const QString path = m_fileDialog.run(
+        this, fileDialogRequest(FileDialogMode::Save, QStringLiteral("Save the picture"),
+                                QString::fromLatin1(m_variant.dataFilter)));
+    if (path.isEmpty())
+        return;
+    warnOnFailure(writeFileAtomically(QFile::encodeName(path).toStdString(),
+                                      dataFile(chkCompressRLE->isChecked())));
+}
+
+void PictureConverter::warnOnFailure(const Result<void>& done)
+{
+    if (!done)
+        warn(QString::fromStdString(printableName(done.error().message())));
+}
+
+std::string PictureConverter::dataFile(bool compressed) const
+{
+    std::string text;
+    if (m_variant.kind == ConverterKind::Greyscale) {
+        text = greyscaleDataFile(bitPlaneFromGrid(m_layers.light), bitPlaneFromGrid(m_layers.dark),
+                                 compressed);
+    } else {
+        text = blackWhiteDataFile(bitPlaneFromPixels(sourceViewOf(m_converted->takeImage())),
+                                  compressed);
+    }
+    return text;
+}
+
+void PictureConverter::Convert()
+{
+    // A conversion takes well under a frame, so no single row of it could ever be
+    // seen. The preview and the progress bar are therefore repainted once, when
+    // it is done: repainting the bar at each of its 64 steps and marking the
+    // preview dirty at each of its 8192 pixels made Convert four times slower.
+    m_converted->setUpdatesEnabled(false);
+    prgLoad->setUpdatesEnabled(false);
+    if (m_variant.kind == ConverterKind::Greyscale)
+        convertGreyscale(sliSetting->value());
+    else
+        convertBlackWhite(sliSetting->value());
+    prgLoad->setValue(0);
+    prgLoad->setUpdatesEnabled(true);
+    m_converted->setUpdatesEnabled(true);
+}
+
+void PictureConverter::convertBlackWhite(int sliderValue)
+{
+    // Each conversion starts again from the source picture, so nothing of an
+    // earlier one (at another slider value) survives.
+    m_converted->copyPicture(*picUnchanged);
+    // Every pixel is read before it is written, so reading them all first
+    // gives the same colours.
+    const SourceView shown = sourceViewOf(m_converted->takeImage());
+    const double threshold = blackWhiteThreshold(sliderValue);
+    for (int y = 0; y < screenHeight; ++y) {
+        prgLoad->setValue(y);
+        for (int x = 0; x < screenWidth; ++x)
+            m_converted->setPoint(QPointF(x, y),
+                                  blackWhitePixel(shown[pixelIndex(x, y)], threshold));
+    }
+}
+
+void PictureConverter::convertGreyscale(int sliderValue)
+{
+    const GreyscaleResult result =
+        ::convertGreyscale(sourceViewOf(picUnchanged->takeImage()), sliderValue);
+    m_layers.light = result.light;
+    m_layers.dark = result.dark;
+    for (int y = 0; y < screenHeight; ++y) {
+        prgLoad->setValue(y);
+        for (int x = 0; x < screenWidth; ++x)
+            m_converted->setPoint(QPointF(x, y), result.preview[pixelIndex(x, y)]);
+    }
+}

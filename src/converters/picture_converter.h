@@ -1,0 +1,119 @@
+#pragma once
+
+#include "core/screen.h"
+#include "core/result.h"
+#include "ui/control_layout.h"
+
+#include <QDialog>
+#include <QSize>
+
+#include <functional>
+#include <span>
+#include <string>
+
+class DrawingArea;
+class FileDialog;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+
+enum class ConverterKind { BlackWhite, Greyscale };
+
+// Everything in which the two converter windows differ. A null text means none.
+struct ConverterVariant
+{
+    ConverterKind kind;
+    const char* objectName;
+    const char* title;
+    QSize clientSize;
+    const char* convertedName; // the converted preview's object name
+    const char* saveCaption;
+    const char* unchangedTip;
+    const char* convertedTip;
+    const char* loadTip;
+    const char* convertSaveTip;
+    bool sourceEditable;
+    const char* dataFilter;
+    std::span<const ControlPlace> layout;
+};
+
+const ConverterVariant& converterVariant(ConverterKind kind);
+
+// The greyscale converter's light and dark layer grids. They belong to the tool,
+// not to the window: a conversion replaces them, closing the window leaves them
+// as they are, and Convert & Save writes them. Until the first conversion of
+// the program's run they hold the empty picture (both all 0), which is what
+// Convert & Save then writes, as the black-and-white window writes its blank
+// preview.
+struct GreyLayers
+{
+    LayerGrid light{};
+    LayerGrid dark{};
+};
+
+// frmPicBW and frmPicGS: a picture file in, its top-left 128 × 64 pixels
+// converted to black and white or four greys by the brightness slider, and the
+// result out as a bitmap or a picture data file. Built afresh at every opening.
+class PictureConverter : public QDialog
+{
+    Q_OBJECT
+
+public:
+    PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
+                     QWidget* owner);
+
+    // Converts the source view anew into the converted preview (and, in the
+    // greyscale window, the layer grids) at the slider's value, advancing the
+    // progress bar row by row and setting it back to 0.
+    void Convert();
+
+    // What Load picture does once its dialog has given `path`: shows the path,
+    // reads the picture's top-left corner into the source view and converts
+    // it; or, if it cannot be read, leaves the window as it was and warns.
+    void loadPicture(const QString& path);
+
+    // Tells the user of a failure the window cannot mend (an unreadable picture,
+    // an unwritable file); the text names the file and the reason. Shows a
+    // warning box unless replaced: tests replace it to read the text.
+    std::function<void(const QString& text)> warn;
+
+private:
+    void cmdLoad_Click();
+    void sliSetting_Scroll();
+    void sliSetting_Change();
+    void picUnchanged_Click();
+    void picConvert_Click();
+    void picConverted_Click();
+    void cmdSave_Click();
+    void cmdConvert_Save_Click();
+
+    void convertBlackWhite(int sliderValue);
+    void convertGreyscale(int sliderValue);
+    void showZoom(const DrawingArea& preview);
+    // The picture data file of what the window shows now, plain or compressed.
+    std::string dataFile(bool compressed) const;
+    // Tells the user why a save failed, naming the file; nothing when it worked.
+    void warnOnFailure(const Result<void>& done);
+
+    const ConverterVariant& m_variant;
+    GreyLayers& m_layers;
+    FileDialog& m_fileDialog;
+
+    DrawingArea* picUnchanged;
+    // picConvert in frmPicBW, picConverted in frmPicGS.
+    DrawingArea* m_converted;
+    QPushButton* cmdLoad;
+    QPushButton* cmdSave;
+    QLineEdit* txtSource;
+    QSlider* sliSetting;
+    QLabel* lblValue;
+    QPushButton* cmdConvert_Save;
+    QProgressBar* prgLoad;
+    QCheckBox* chkCompressRLE;
+    QRadioButton* optRLEBytes;
+    QRadioButton* optRLEBits;
+};
