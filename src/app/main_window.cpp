@@ -4,6 +4,7 @@
 #include "editors/sprite_tool.h"
 #include "ui/control_layout.h"
 #include "ui/tool_icons.h"
+#include "ui/window_setup.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -69,17 +70,13 @@ std::unique_ptr<Tool> makeTool(int position)
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Dotwright"));
+    setUpFixedWindow(this, "frmMain", QStringLiteral("Dotwright"), {225, 305});
     setWindowIcon(toolWindowIcon(2, true));
-    setFixedSize(225, 305);
 
-    lblTool = new QLabel(QStringLiteral("Which tool do you want do use?"), this);
-    lblTool->setObjectName(QStringLiteral("lblTool"));
+    lblTool = makeNamed<QLabel>(this, "lblTool", QStringLiteral("Which tool do you want do use?"));
     lblTool->setAlignment(Qt::AlignCenter);
 
-    lstSelect = new QListWidget(this);
-    lstSelect->setObjectName(QStringLiteral("lstSelect"));
+    lstSelect = makeNamed<QListWidget>(this, "lstSelect");
     lstSelect->setViewMode(QListView::IconMode);
     lstSelect->setIconSize(QSize(32, 32));
     lstSelect->setMovement(QListView::Static);
@@ -90,12 +87,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     lstSelect->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstSelect->viewport()->installEventFilter(this);
 
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1 = makeNamed<QLabel>(this, "Picture1");
     Picture1->setPixmap(logoPixmap());
 
-    cmdExit = new QPushButton(QStringLiteral("Exit"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit = makeNamed<QPushButton>(this, "cmdExit", QStringLiteral("Exit"));
 
     placeControls(this, mainLayout);
     setTabOrder(lstSelect, cmdExit);

@@ -1,17 +1,18 @@
 #include "converters/picture_converter.h"
 
+#include "converters/zoom_cursor.h"
+#include "converters/zoom_viewer.h"
 #include "core/bit_plane.h"
 #include "core/black_white_conversion.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
-#include "converters/zoom_cursor.h"
-#include "converters/zoom_viewer.h"
 #include "core/printable_name.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
 #include "picture_io/picture_loader.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
+#include "ui/window_setup.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -95,22 +96,10 @@ QString textOf(const char* text)
 
 DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
 {
-    auto* preview = new DrawingArea(parent);
-    preview->setObjectName(QString::fromLatin1(name));
+    auto* preview = makeNamed<DrawingArea>(parent, name);
     preview->setToolTip(textOf(toolTip));
     preview->setCursor(zoomCursor());
     return preview;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const char* toolTip)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setToolTip(textOf(toolTip));
-    // No button answers Enter: in the one-line path box it would open a dialog.
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace
@@ -124,25 +113,23 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
                                    QWidget* owner)
     : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog)
 {
-    setObjectName(QString::fromLatin1(m_variant.objectName));
-    setWindowTitle(QString::fromLatin1(m_variant.title));
-    setFixedSize(m_variant.clientSize);
-    setSizeGripEnabled(false);
+    setUpFixedWindow(this, m_variant.objectName, QString::fromLatin1(m_variant.title),
+                     m_variant.clientSize);
 
     warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 
     picUnchanged = makePreview(this, "picUnchanged", m_variant.unchangedTip);
     m_converted = makePreview(this, m_variant.convertedName, m_variant.convertedTip);
 
-    cmdLoad = makeButton(this, "cmdLoad", QStringLiteral("Load picture"), m_variant.loadTip);
-    cmdSave = makeButton(this, "cmdSave", QString::fromLatin1(m_variant.saveCaption), nullptr);
+    // No button answers Enter: in the one-line path box it would open a dialog.
+    cmdLoad =
+        makeButton(this, "cmdLoad", QStringLiteral("Load picture"), textOf(m_variant.loadTip));
+    cmdSave = makeButton(this, "cmdSave", QString::fromLatin1(m_variant.saveCaption));
 
-    txtSource = new QLineEdit(this);
-    txtSource->setObjectName(QStringLiteral("txtSource"));
+    txtSource = makeNamed<QLineEdit>(this, "txtSource");
     txtSource->setReadOnly(!m_variant.sourceEditable);
 
-    sliSetting = new QSlider(Qt::Horizontal, this);
-    sliSetting->setObjectName(QStringLiteral("sliSetting"));
+    sliSetting = makeNamed<QSlider>(this, "sliSetting", Qt::Horizontal);
     sliSetting->setRange(0, 100);
     sliSetting->setValue(50);
     sliSetting->setSingleStep(1);
@@ -153,20 +140,18 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
     sliSetting->setTracking(false);
     sliSetting->setToolTip(QStringLiteral("slide to make it brighter/darker"));
 
-    lblValue = new QLabel(QStringLiteral("50 %"), this);
-    lblValue->setObjectName(QStringLiteral("lblValue"));
+    lblValue = makeNamed<QLabel>(this, "lblValue", QStringLiteral("50 %"));
 
     cmdConvert_Save = makeButton(this, "cmdConvert_Save", QStringLiteral("Convert && Save"),
-                                 m_variant.convertSaveTip);
+                                 textOf(m_variant.convertSaveTip));
 
-    prgLoad = new QProgressBar(this);
-    prgLoad->setObjectName(QStringLiteral("prgLoad"));
+    prgLoad = makeNamed<QProgressBar>(this, "prgLoad");
     prgLoad->setRange(0, 63);
     prgLoad->setValue(0);
     prgLoad->setTextVisible(false);
 
-    chkCompressRLE = new QCheckBox(QStringLiteral("RLE Compression with:"), this);
-    chkCompressRLE->setObjectName(QStringLiteral("chkCompressRLE"));
+    chkCompressRLE =
+        makeNamed<QCheckBox>(this, "chkCompressRLE", QStringLiteral("RLE Compression with:"));
     // The caption just fits the 129 pixels beside a 13-pixel box, as on the
     // system the layout was made for; the toolkit's own box and gap are wider
     // and would cut off its last letters.
@@ -174,11 +159,9 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
         "QCheckBox { spacing: 2px; } QCheckBox::indicator { width: 13px; height: 13px; }"));
 
     // They only show the one compression method; nothing reads them.
-    optRLEBytes = new QRadioButton(QStringLiteral("Bytes"), this);
-    optRLEBytes->setObjectName(QStringLiteral("optRLEBytes"));
+    optRLEBytes = makeNamed<QRadioButton>(this, "optRLEBytes", QStringLiteral("Bytes"));
     optRLEBytes->setChecked(true);
-    optRLEBits = new QRadioButton(QStringLiteral("Bits"), this);
-    optRLEBits->setObjectName(QStringLiteral("optRLEBits"));
+    optRLEBits = makeNamed<QRadioButton>(this, "optRLEBits", QStringLiteral("Bits"));
     optRLEBits->setEnabled(false);
 
     placeControls(this, m_variant.layout);

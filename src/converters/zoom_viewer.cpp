@@ -1,6 +1,7 @@
 #include "converters/zoom_viewer.h"
 
 #include "ui/control_layout.h"
+#include "ui/window_setup.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -62,13 +63,9 @@ void ImageDisplay::mouseReleaseEvent(QMouseEvent* event)
 
 ZoomViewer::ZoomViewer(const QImage& picture, QWidget* owner) : QDialog(owner)
 {
-    setObjectName(QStringLiteral("frmZoom"));
-    setWindowTitle(QStringLiteral("Zoom"));
-    setFixedSize(657, 337);
-    setSizeGripEnabled(false);
+    setUpFixedWindow(this, "frmZoom", QStringLiteral("Zoom"), {657, 337});
 
-    imgZoom = new ImageDisplay(this);
-    imgZoom->setObjectName(QStringLiteral("imgZoom"));
+    imgZoom = makeNamed<ImageDisplay>(this, "imgZoom");
     imgZoom->setPicture(picture);
 
     placeControls(this, zoomLayout);

@@ -3,6 +3,7 @@
 #include "ui/clipboard.h"
 #include "ui/drawing_area.h"
 #include "ui/tool_icons.h"
+#include "ui/window_setup.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -21,8 +22,7 @@ constexpr float cellUnits = 10.0F;
 
 DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 {
-    auto* swatch = new DrawingArea(parent);
-    swatch->setObjectName(QString::fromLatin1(name));
+    auto* swatch = makeNamed<DrawingArea>(parent, name);
     swatch->setFramed(true);
     swatch->setBackColor(colour);
     return swatch;
@@ -33,14 +33,11 @@ DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits, QWidget* owner)
     : QDialog(owner), m_variant(variant), m_layerBits(layerBits)
 {
-    setObjectName(QString::fromLatin1(variant.objectName));
-    setWindowTitle(QString::fromLatin1(variant.title));
+    setUpFixedWindow(this, variant.objectName, QString::fromLatin1(variant.title),
+                     variant.clientSize);
     setWindowIcon(variant.windowIcon > 0 ? toolWindowIcon(variant.windowIcon) : QIcon());
-    setFixedSize(variant.clientSize);
-    setSizeGripEnabled(false);
 
-    txtCode = new QPlainTextEdit(this);
-    txtCode->setObjectName(QStringLiteral("txtCode"));
+    txtCode = makeNamed<QPlainTextEdit>(this, "txtCode");
     txtCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The toolkit's default wrapping (at word boundaries, else anywhere) takes
@@ -50,13 +47,11 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
     txtCode->setWordWrapMode(QTextOption::WrapAnywhere);
     txtCode->viewport()->installEventFilter(this);
 
-    lblHelp = new QLabel(QString::fromLatin1(variant.helpText), this);
-    lblHelp->setObjectName(QStringLiteral("lblHelp"));
+    lblHelp = makeNamed<QLabel>(this, "lblHelp", QString::fromLatin1(variant.helpText));
     lblHelp->setWordWrap(true);
     lblHelp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    picPreview = new DrawingArea(this);
-    picPreview->setObjectName(QStringLiteral("picPreview"));
+    picPreview = makeNamed<DrawingArea>(this, "picPreview");
 
     using SwatchHandler = void (SpriteEditor::*)(int);
     const std::pair<const char*, SwatchHandler> swatchHandlers[] = {
@@ -82,15 +77,10 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
     picPen2 = makeSwatch(this, "picPen2", colours::white);
     picPen2->raise(); // drawn in front of picPen, which it overlaps
 
-    cmdClipboard = new QPushButton(QStringLiteral("C&opy"), this);
-    cmdClipboard->setObjectName(QStringLiteral("cmdClipboard"));
-    cmdClear = new QPushButton(QStringLiteral("&Clear"), this);
-    cmdClear->setObjectName(QStringLiteral("cmdClear"));
-    for (QPushButton* button : {cmdClipboard, cmdClear})
-        button->setAutoDefault(false);
+    cmdClipboard = makeButton(this, "cmdClipboard", QStringLiteral("C&opy"));
+    cmdClear = makeButton(this, "cmdClear", QStringLiteral("&Clear"));
 
-    picSprite = new DrawingArea(this);
-    picSprite->setObjectName(QStringLiteral("picSprite"));
+    picSprite = makeNamed<DrawingArea>(this, "picSprite");
     picSprite->setUserScale(80, 80);
 
     if (variant.sizeRow)
@@ -110,17 +100,12 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
 void SpriteEditor::buildSizeRow()
 {
     // The sprite size is fixed at 8 × 8: the row only shows it and takes no input.
-    auto* lblSize =
-        new QLabel(QStringLiteral("Size:                    x                   pixels"), this);
-    lblSize->setObjectName(QStringLiteral("lblSize"));
-    auto* txtWidth = new QLineEdit(QStringLiteral("8"), this);
-    txtWidth->setObjectName(QStringLiteral("txtWidth"));
-    auto* vscWidth = new QScrollBar(Qt::Vertical, this);
-    vscWidth->setObjectName(QStringLiteral("vscWidth"));
-    auto* txtHeight = new QLineEdit(QStringLiteral("8"), this);
-    txtHeight->setObjectName(QStringLiteral("txtHeight"));
-    auto* vscHeight = new QScrollBar(Qt::Vertical, this);
-    vscHeight->setObjectName(QStringLiteral("vscHeight"));
+    auto* lblSize = makeNamed<QLabel>(
+        this, "lblSize", QStringLiteral("Size:                    x                   pixels"));
+    auto* txtWidth = makeNamed<QLineEdit>(this, "txtWidth", QStringLiteral("8"));
+    auto* vscWidth = makeNamed<QScrollBar>(this, "vscWidth", Qt::Vertical);
+    auto* txtHeight = makeNamed<QLineEdit>(this, "txtHeight", QStringLiteral("8"));
+    auto* vscHeight = makeNamed<QScrollBar>(this, "vscHeight", Qt::Vertical);
     for (QLineEdit* box : {txtWidth, txtHeight})
         box->setAlignment(Qt::AlignCenter);
     for (QWidget* control :
