@@ -1,17 +1,17 @@
 #include "cli/cli_commands.h"
 
-#include "core/colour.h"
 #include "core/bit_plane.h"
 #include "core/black_white_conversion.h"
+#include "core/colour.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/screen.h"
+#include "core/sprite_code.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
 #include "picture_io/picture_on_background.h"
 #include "picture_io/picture_reader.h"
 #include "picture_io/png_writer.h"
-#include "core/sprite_code.h"
 
 #include <cerrno>
 #include <cstring>
@@ -244,13 +244,12 @@ Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
     if (!read)
         return read;
 
-    const ParseResult parsed = parsePictureDataFile(text);
-    if (!parsed.file)
-        return fail(nameOf(options.input), parsed.error);
-    const ParsedDataFile& data = *parsed.file;
-    const SourceView pixels = data.greyscale ? greyscalePreview(gridFromBitPlane(data.planes[0]),
-                                                                gridFromBitPlane(data.planes[1]))
-                                             : pixelsFromBitPlane(data.planes[0]);
+    const Result<ParsedDataFile> data = parsePictureDataFile(text);
+    if (!data)
+        return failNaming(data.error(), nameOf(options.input));
+    const SourceView pixels = data->greyscale ? greyscalePreview(gridFromBitPlane(data->planes[0]),
+                                                                 gridFromBitPlane(data->planes[1]))
+                                              : pixelsFromBitPlane(data->planes[0]);
     return deliverPicture(options, screenWidth, screenHeight, pixels, streams);
 }
 
