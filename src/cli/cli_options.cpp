@@ -254,8 +254,9 @@ Result<CliOptions> readSprite(CommandParser& parser)
         const std::string name = parser.value("kind");
         const std::optional<SpriteKind> kind = spriteKindNamed(name);
         if (!kind) {
-            return usageError(parser.command(),
-                              "--kind must be bw, grey, bw-mask or grey-mask, not '" + name + "'");
+            return usageError(parser.command(), "--kind must be " +
+                                                    spriteKindChoices(", ", " or ") + ", not '" +
+                                                    name + "'");
         }
         options.kind = *kind;
     }
@@ -332,6 +333,17 @@ Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
     if (first.starts_with('-'))
         return usageError("usage", "unknown option '" + first + "'; options follow the command");
     return usageError(first, "unknown command (expected picture, sprite or unpack)");
+}
+
+std::string spriteKindChoices(std::string_view between, std::string_view last)
+{
+    std::string text;
+    for (std::size_t i = 0; i < spriteKindNames.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == spriteKindNames.size() ? last : between;
+        text += spriteKindNames[i].first;
+    }
+    return text;
 }
 
 std::string versionText()
