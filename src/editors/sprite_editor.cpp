@@ -30,8 +30,9 @@ DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 
 } // namespace
 
-SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits, QWidget* owner)
-    : QDialog(owner), m_variant(variant), m_layerBits(layerBits)
+SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits,
+                           Clipboard& clipboard, QWidget* owner)
+    : QDialog(owner), m_variant(variant), m_layerBits(layerBits), m_clipboard(clipboard)
 {
     setUpFixedWindow(this, variant.objectName, QString::fromLatin1(variant.title),
                      variant.clientSize);
@@ -190,7 +191,7 @@ void SpriteEditor::txtCode_DblClick()
 
 void SpriteEditor::cmdClipboard_Click()
 {
-    copyPlainTextToClipboard(txtCode->toPlainText());
+    m_clipboard.setText(withCrLfLineBreaks(txtCode->toPlainText()));
 }
 
 void SpriteEditor::setPenFromSwatch(int button, Colour colour)

@@ -1,6 +1,7 @@
 // The four sprite editor windows, driven with the mouse and keyboard as a user would.
 
 #include "editors/sprite_editor.h"
+#include "ui/clipboard.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 
@@ -42,13 +43,21 @@ QString emptyText(SpriteKind kind)
     return {};
 }
 
+// Keeps what Copy puts on the clipboard, in order.
+class FakeClipboard : public Clipboard
+{
+public:
+    void setText(const QString& text) override { texts.append(text); }
+    QStringList texts;
+};
+
 // An open editor window, as the tool opens it, with the tool's layer bits.
 class Editor
 {
 public:
     explicit Editor(SpriteKind kind, SpriteLayers* bits = nullptr)
         : m_bits(bits ? bits : &m_ownBits),
-          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, nullptr))
+          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, clipboard, nullptr))
     {
         window->show();
         window->activateWindow();
@@ -99,6 +108,7 @@ public:
 
     SpriteLayers m_ownBits;
     SpriteLayers* m_bits;
+    FakeClipboard clipboard;
     std::unique_ptr<SpriteEditor> window;
 };
 
@@ -135,7 +145,9 @@ private slots:
     void paintedCellsShowAGridLineReadBackCellsDoNot();
     void doubleClickReadsTheTextAndLeavesIt();
     void tooFewDigitsChangeNothing();
-    void copyPutsCrLfPlainTextOnTheClipboard();
+    void copyPutsCrLfTextOnTheClipboard();
+    void everyLineBreakBecomesCrLf();
+    void systemClipboardHoldsPlainTextOnly();
     void hugePastedTextsReadBack_data();
     void hugePastedTextsReadBack();
 
@@ -530,25 +542,50 @@ void TestSpriteEditor::tooFewDigitsChangeNothing()
     }
 }
 
-void TestSpriteEditor::copyPutsCrLfPlainTextOnTheClipboard()
+void TestSpriteEditor::copyPutsCrLfTextOnTheClipboard()
 {
     Editor editor(SpriteKind::BlackWhite);
     editor.paint(Qt::LeftButton, 0, 0);
     editor.click("cmdClipboard");
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(data);
-    QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
-    QCOMPARE(data->text(), QStringLiteral(";Bitmap\r\n.db %10000000") +
-                               QStringLiteral("\r\n.db %00000000").repeated(7));
+    QCOMPARE(editor.clipboard.texts, QStringList{QStringLiteral(";Bitmap\r\n.db %10000000") +
+                                                 QStringLiteral("\r\n.db %00000000").repeated(7)});
 
     // An edit that was not read back is copied as it stands, only its line breaks made CR LF.
     editor.setCode(QStringLiteral("line one\nline two"));
     QTest::keyClick(editor.window.get(), Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line one\r\nline two"));
+    QTRY_COMPARE(editor.clipboard.texts.size(), 2);
+    QCOMPARE(editor.clipboard.texts.last(), QStringLiteral("line one\r\nline two"));
     QCOMPARE(editor.cell(0, 0), colours::black);
 
     editor.setCode(QString());
     editor.click("cmdClipboard");
+    QCOMPARE(editor.clipboard.texts.last(), QString());
+}
+
+void TestSpriteEditor::everyLineBreakBecomesCrLf()
+{
+    const std::pair<QString, QString> texts[] = {
+        {QString(), QString()},
+        {QStringLiteral("no break"), QStringLiteral("no break")},
+        {QStringLiteral("a\nb\n"), QStringLiteral("a\r\nb\r\n")},
+        {QStringLiteral("a\r\nb"), QStringLiteral("a\r\nb")},
+        {QStringLiteral("a\rb\r"), QStringLiteral("a\r\nb\r\n")},
+        {QStringLiteral("a\n\rb"), QStringLiteral("a\r\n\r\nb")},
+        {QStringLiteral("a\u2029b\u2028c"), QStringLiteral("a\r\nb\r\nc")},
+    };
+    for (const auto& [text, expected] : texts)
+        QCOMPARE(withCrLfLineBreaks(text), expected);
+}
+
+void TestSpriteEditor::systemClipboardHoldsPlainTextOnly()
+{
+    SystemClipboard clipboard;
+    clipboard.setText(QStringLiteral(";Bitmap\r\n.db %10000000"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data);
+    QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
+    QCOMPARE(data->text(), QStringLiteral(";Bitmap\r\n.db %10000000"));
+    clipboard.setText(QString());
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
 }
 
