@@ -42,14 +42,13 @@ private:
     void cmdClear_Click();
     void txtCode_DblClick();
     void cmdClipboard_Click();
-    void picWhite_MouseUp(int button);
-    void picLight_MouseUp(int button);
-    void picDark_MouseUp(int button);
-    void picBlack_MouseUp(int button);
-    void picMask_MouseUp(int button);
+    // picWhite_MouseUp, picLight_MouseUp, picDark_MouseUp, picBlack_MouseUp
+    // and picMask_MouseUp: the swatches differ only in the colour they carry,
+    // so the five share this one body, which gives the pen of the button
+    // released (left or right) the swatch's colour.
+    void swatch_MouseUp(const ColourSwatch& swatch, int button);
 
     void paintCell(int button, float x, float y);
-    void setPenFromSwatch(int button, Colour colour);
     void buildSizeRow();
 
     const SpriteVariant& m_variant;
