@@ -3,6 +3,7 @@
 // the double-click that reads a pasted text back, up to a megabyte.
 
 #include "editors/sprite_editor.h"
+#include "ui/clipboard.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 
@@ -20,13 +21,14 @@ namespace {
 struct OpenEditor
 {
     explicit OpenEditor(SpriteKind kind)
-        : window(std::make_unique<SpriteEditor>(spriteVariant(kind), bits, nullptr))
+        : window(std::make_unique<SpriteEditor>(spriteVariant(kind), bits, clipboard, nullptr))
     {
         window->show();
         canvas = window->findChild<DrawingArea*>(QStringLiteral("picSprite"));
         code = window->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"));
     }
     SpriteLayers bits;
+    SystemClipboard clipboard;
     std::unique_ptr<SpriteEditor> window;
     DrawingArea* canvas = nullptr;
     QPlainTextEdit* code = nullptr;

@@ -16,21 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (plane && decompressRLE(CompressRLE(*plane)) != plane)
         std::abort();
 
-    const ParseResult result =
+    const Result<ParsedDataFile> result =
         parsePictureDataFile(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!result.file) {
-        if (result.error.empty())
+    if (!result) {
+        if (result.error().message().empty())
             std::abort(); // a refusal always says why
         return 0;
     }
-    const ParsedDataFile& file = *result.file;
+    const ParsedDataFile& file = *result;
     if (file.planes.size() != (file.greyscale ? 2U : 1U))
         std::abort();
     const std::string rewritten =
         file.greyscale ? greyscaleDataFile(file.planes[0], file.planes[1], file.compressed)
                        : blackWhiteDataFile(file.planes[0], file.compressed);
-    const ParseResult again = parsePictureDataFile(rewritten);
-    if (!again.file || again.file->planes != file.planes)
+    const Result<ParsedDataFile> again = parsePictureDataFile(rewritten);
+    if (!again || again->planes != file.planes)
         std::abort();
     return 0;
 }

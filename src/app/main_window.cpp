@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <iterator>
+#include <memory>
+
 namespace {
 
 // Where a list entry keeps its position and tool key. The window an entry opens
@@ -20,24 +23,35 @@ namespace {
 constexpr int positionRole = Qt::UserRole;
 constexpr int toolKeyRole = Qt::UserRole + 1;
 
+template<SpriteKind kind> std::unique_ptr<Tool> spriteEditor()
+{
+    return std::make_unique<SpriteTool>(kind);
+}
+
+template<ConverterKind kind> std::unique_ptr<Tool> pictureConverter()
+{
+    return std::make_unique<ConverterTool>(kind);
+}
+
 struct ToolEntry
 {
     int position;
     const char* key;
     const char* text;
     int icon;
+    // Makes the entry's tool, the first time it is opened.
+    std::unique_ptr<Tool> (*makeTool)();
 };
 
 constexpr ToolEntry toolEntries[] = {
-    {1, "SpriteEditorBW", "Sprite B&W", 1},
-    {2, "SpriteEditorGS", "Sprite Greyscale", 2},
-    {3, "SpriteEditorBWm", "Masked Sprite B&W", 3},
-    {4, "SpriteEditorGSm", "Masked Sprite Greyscale", 4},
-    {5, "PictureConverterBW", "Picture B&W", 5},
-    {6, "PictureConverterGS", "Picture Greyscale", 6},
+    {1, "SpriteEditorBW", "Sprite B&W", 1, spriteEditor<SpriteKind::BlackWhite>},
+    {2, "SpriteEditorGS", "Sprite Greyscale", 2, spriteEditor<SpriteKind::Greyscale>},
+    {3, "SpriteEditorBWm", "Masked Sprite B&W", 3, spriteEditor<SpriteKind::BlackWhiteMasked>},
+    {4, "SpriteEditorGSm", "Masked Sprite Greyscale", 4, spriteEditor<SpriteKind::GreyscaleMasked>},
+    {5, "PictureConverterBW", "Picture B&W", 5, pictureConverter<ConverterKind::BlackWhite>},
+    {6, "PictureConverterGS", "Picture Greyscale", 6, pictureConverter<ConverterKind::Greyscale>},
 };
-
-constexpr int blackWhiteConverterPosition = 5;
+static_assert(std::size(toolEntries) == MainWindow::toolCount);
 
 constexpr ControlPlace mainLayout[] = {
     {"lblTool", {8, 8, 209, 17}},
@@ -45,26 +59,6 @@ constexpr ControlPlace mainLayout[] = {
     {"Picture1", {8, 256, 89, 41}},
     {"cmdExit", {104, 256, 113, 41}},
 };
-
-std::unique_ptr<Tool> makeTool(int position)
-{
-    switch (position) {
-    case 1:
-        return std::make_unique<SpriteTool>(SpriteKind::BlackWhite);
-    case 2:
-        return std::make_unique<SpriteTool>(SpriteKind::Greyscale);
-    case 3:
-        return std::make_unique<SpriteTool>(SpriteKind::BlackWhiteMasked);
-    case 4:
-        return std::make_unique<SpriteTool>(SpriteKind::GreyscaleMasked);
-    case blackWhiteConverterPosition:
-        return std::make_unique<ConverterTool>(ConverterKind::BlackWhite);
-    case 6:
-        return std::make_unique<ConverterTool>(ConverterKind::Greyscale);
-    default:
-        return nullptr;
-    }
-}
 
 } // namespace
 
@@ -123,17 +117,24 @@ void MainWindow::Form_Load()
 
 Tool* MainWindow::tool(int position)
 {
-    if (position < 1 || position > toolCount)
-        return nullptr;
-    auto& slot = m_tools[static_cast<std::size_t>(position - 1)];
-    if (!slot)
-        slot = makeTool(position);
-    return slot.get();
+    for (std::size_t i = 0; i < std::size(toolEntries); ++i) {
+        if (toolEntries[i].position != position)
+            continue;
+        std::unique_ptr<Tool>& slot = m_tools[i];
+        if (!slot)
+            slot = toolEntries[i].makeTool();
+        return slot.get();
+    }
+    return nullptr;
 }
 
 void MainWindow::openPicture(const QString& path)
 {
-    static_cast<ConverterTool*>(tool(blackWhiteConverterPosition))->openWithPicture(this, path);
+    // Found by its maker, which makes a ConverterTool: the cast is sound.
+    for (const ToolEntry& entry : toolEntries) {
+        if (entry.makeTool == pictureConverter<ConverterKind::BlackWhite>)
+            static_cast<ConverterTool*>(tool(entry.position))->openWithPicture(this, path);
+    }
 }
 
 void MainWindow::lstSelect_DblClick()

@@ -1,17 +1,18 @@
 #include "cli/cli_commands.h"
 
-#include "core/colour.h"
 #include "core/bit_plane.h"
 #include "core/black_white_conversion.h"
+#include "core/colour.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/screen.h"
+#include "core/sprite_code.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
 #include "picture_io/picture_on_background.h"
 #include "picture_io/picture_reader.h"
 #include "picture_io/png_writer.h"
-#include "core/sprite_code.h"
+#include "picture_io/text_input.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,11 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Far more than any data file or sprite code Dotwright writes (about 21 kB at
-// most), yet small enough that a wrong file given by mistake, or an input that
-// never ends (/dev/zero, an endless pipe), is refused after a moment.
-constexpr std::size_t maxTextBytes = std::size_t{16} * 1024 * 1024;
 
 const std::string standardInput = "-";
 
@@ -60,28 +56,6 @@ private:
     ByteSource* m_source = nullptr; // standard input, kept by the caller
 };
 
-// Reads text in pieces, handing each to `take`, until the input ends or
-// `take` says it has all it needs. Refuses an input longer than
-// maxTextBytes while reading it, never after.
-template<typename Take> Result<void> readText(Input& input, const std::string& name, Take take)
-{
-    std::string piece(64 * 1024, '\0');
-    std::size_t total = 0;
-    for (;;) {
-        const Result<std::size_t> got =
-            input.source().read({reinterpret_cast<std::uint8_t*>(piece.data()), piece.size()});
-        if (!got)
-            return failNaming(got.error(), nameOf(name));
-        if (*got == 0)
-            return {};
-        total += *got;
-        if (total > maxTextBytes)
-            return fail(nameOf(name), "file is too large");
-        if (take(std::string_view(piece).substr(0, *got)))
-            return {};
-    }
-}
-
 // Every picture is read as the windows read it: the corner only, drawn on the
 // white background of their drawing areas, transparent parts showing white.
 Result<std::vector<Colour>> readCorner(const std::string& name, int width, int height,
@@ -101,6 +75,15 @@ std::string textOf(const std::vector<std::uint8_t>& bytes)
     return {bytes.begin(), bytes.end()};
 }
 
+Result<void> writeStandardOutput(const std::string& text, const CliStreams& streams)
+{
+    if (streams.output == nullptr)
+        return fail("standard output", "cannot write: not open");
+    if (Result<void> written = streams.output->write(text); !written)
+        return failNaming(written.error(), "standard output");
+    return {};
+}
+
 // Writes the files and, when `toOutput` is given, standard output. Standard
 // output goes first: bytes sent down a pipe cannot be called back, but the
 // files can still be dropped if it fails.
@@ -109,10 +92,8 @@ Result<void> deliver(OutputFiles& files, const std::string* toOutput, const CliS
     if (Result<void> prepared = files.prepare(); !prepared)
         return prepared;
     if (toOutput != nullptr) {
-        if (streams.output == nullptr)
-            return fail("standard output", "cannot write: not open");
-        if (Result<void> written = streams.output->write(*toOutput); !written)
-            return failNaming(written.error(), "standard output");
+        if (Result<void> written = writeStandardOutput(*toOutput, streams); !written)
+            return written;
     }
     return files.commit();
 }
@@ -205,7 +186,7 @@ Result<void> runSpriteRender(const CliOptions& options, const CliStreams& stream
     // any size is read in constant memory, with the result of reading it whole.
     const std::size_t needed = digitCount(options.kind);
     std::string digits;
-    const Result<void> read = readText(*input, options.input, [&](std::string_view piece) {
+    const Result<void> read = readTextPieces(input->source(), [&](std::string_view piece) {
         for (const char c : piece) {
             if ((c == '0' || c == '1') && digits.size() < needed)
                 digits += c;
@@ -213,7 +194,7 @@ Result<void> runSpriteRender(const CliOptions& options, const CliStreams& stream
         return digits.size() == needed;
     });
     if (!read)
-        return read;
+        return failNaming(read.error(), nameOf(options.input));
     const std::optional<SpriteColours> colours = readSpriteCode(options.kind, digits);
     if (!colours) {
         return fail(nameOf(options.input),
@@ -229,28 +210,15 @@ Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
     Result<Input> input = Input::open(options.input, "a picture data file", streams);
     if (!input)
         return fail(input.error());
-    // A regular file says its size: a file too large is refused unread, and the
-    // text is read into place with no copy growing beside it.
-    std::string text;
-    if (const std::optional<std::uint64_t> size = input->source().size()) {
-        if (*size > maxTextBytes)
-            return fail(nameOf(options.input), "file is too large");
-        text.reserve(std::size_t(*size));
-    }
-    const Result<void> read = readText(*input, options.input, [&](std::string_view piece) {
-        text.append(piece);
-        return false;
-    });
-    if (!read)
-        return read;
-
-    const ParseResult parsed = parsePictureDataFile(text);
-    if (!parsed.file)
-        return fail(nameOf(options.input), parsed.error);
-    const ParsedDataFile& data = *parsed.file;
-    const SourceView pixels = data.greyscale ? greyscalePreview(gridFromBitPlane(data.planes[0]),
-                                                                gridFromBitPlane(data.planes[1]))
-                                             : pixelsFromBitPlane(data.planes[0]);
+    const Result<std::string> text = readWholeText(input->source());
+    if (!text)
+        return failNaming(text.error(), nameOf(options.input));
+    const Result<ParsedDataFile> data = parsePictureDataFile(*text);
+    if (!data)
+        return failNaming(data.error(), nameOf(options.input));
+    const SourceView pixels = data->greyscale ? greyscalePreview(gridFromBitPlane(data->planes[0]),
+                                                                 gridFromBitPlane(data->planes[1]))
+                                              : pixelsFromBitPlane(data->planes[0]);
     return deliverPicture(options, screenWidth, screenHeight, pixels, streams);
 }
 
@@ -336,11 +304,7 @@ Result<void> runCommand(const CliOptions& options, const CliStreams& streams)
         const std::string text = options.command == CliCommand::Version ? versionText()
                                  : options.helpTopic.empty()            ? helpText()
                                                              : commandHelpText(options.helpTopic);
-        if (streams.output == nullptr)
-            return fail("standard output", "cannot write: not open");
-        if (Result<void> written = streams.output->write(text); !written)
-            return failNaming(written.error(), "standard output");
-        return {};
+        return writeStandardOutput(text, streams);
     }
     case CliCommand::Picture:
         return runPicture(options, streams);

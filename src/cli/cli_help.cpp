@@ -10,51 +10,61 @@ namespace {
 
 struct CommandHelp
 {
-    std::string_view name;
-    std::string_view synopsis;
-    std::string_view text;
+    std::string name;
+    std::string synopsis;
+    std::string text;
 };
 
-constexpr std::array<CommandHelp, 3> commandHelps{{
-    {"picture",
-     "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n",
-     "Converts the top-left 128 x 64 pixels of PICTURE (BMP, GIF, JPEG, ICO or PNG;\n"
-     "transparent parts count as white) as the black-and-white converter does, or\n"
-     "the greyscale converter with --grey, and writes the picture data file that\n"
-     "Convert & Save writes.\n"
-     "\n"
-     "  --level N     the slider value, 0 to 100 (default 50). A higher level makes\n"
-     "                more pixels black; with --grey, it moves every pixel to a\n"
-     "                darker band.\n"
-     "  --grey        four greys: a light and a dark layer\n"
-     "  --rle         run-length compressed, in hexadecimal bytes\n"
-     "  --bmp OUT.bmp also write the converted picture as a bitmap\n"
-     "  -o OUT        write the data file to OUT (default, or -: standard output)\n"
-     "\n"
-     "Example: dotwright-cli picture --rle --level 60 -o title.inc title.png\n"},
-    {"sprite",
-     "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] IMAGE\n"
-     "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] --render OUT.png [CODEFILE]\n",
-     "Prints the sprite code of the top-left 8 x 8 pixels of IMAGE as the sprite\n"
-     "editor of that kind writes it (default bw): CR LF between lines. Colours the\n"
-     "editor does not know give 0 bits. With --render, reads sprite code from\n"
-     "CODEFILE (default, or -: standard input) as the editor's double-click does,\n"
-     "every 0 and 1 counting, and writes the 8 x 8 sprite as a picture; the name's\n"
-     "extension, .png or .bmp, says which (-: PNG on standard output).\n"
-     "\n"
-     "  --kind KIND       bw, grey, bw-mask or grey-mask\n"
-     "  --render OUT.png  draw the sprite that CODEFILE holds\n"
-     "\n"
-     "Example: dotwright-cli sprite --kind grey hero.png\n"},
-    {"unpack", "dotwright-cli unpack  [-o OUT.png] DATAFILE\n",
-     "Reads a picture data file (plain or compressed, black and white or greyscale)\n"
-     "and writes the 128 x 64 picture it holds, to OUT.png or OUT.bmp by the name's\n"
-     "extension, or as a PNG to standard output when that is not a terminal.\n"
-     "\n"
-     "  -o OUT.png    the picture to write (-: standard output)\n"
-     "\n"
-     "Example: dotwright-cli unpack -o check.png title.inc\n"},
-}};
+// The kinds are written from the table of sprite kinds, which the parser reads
+// --kind with, so that the help cannot offer a name the parser refuses.
+const std::array<CommandHelp, 3>& commandHelps()
+{
+    static const std::string kinds = spriteKindChoices("|", "|");
+    static const std::string kindList = spriteKindChoices(", ", " or ");
+    static const std::array<CommandHelp, 3> helps{{
+        {"picture",
+         "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n",
+         "Converts the top-left 128 x 64 pixels of PICTURE (BMP, GIF, JPEG, ICO or PNG;\n"
+         "transparent parts count as white) as the black-and-white converter does, or\n"
+         "the greyscale converter with --grey, and writes the picture data file that\n"
+         "Convert & Save writes.\n"
+         "\n"
+         "  --level N     the slider value, 0 to 100 (default 50). A higher level makes\n"
+         "                more pixels black; with --grey, it moves every pixel to a\n"
+         "                darker band.\n"
+         "  --grey        four greys: a light and a dark layer\n"
+         "  --rle         run-length compressed, in hexadecimal bytes\n"
+         "  --bmp OUT.bmp also write the converted picture as a bitmap\n"
+         "  -o OUT        write the data file to OUT (default, or -: standard output)\n"
+         "\n"
+         "Example: dotwright-cli picture --rle --level 60 -o title.inc title.png\n"},
+        // clang-format off
+        {"sprite",
+         "dotwright-cli sprite  [--kind " + kinds + "] IMAGE\n"
+         "dotwright-cli sprite  [--kind " + kinds + "] --render OUT.png [CODEFILE]\n",
+         "Prints the sprite code of the top-left 8 x 8 pixels of IMAGE as the sprite\n"
+         "editor of that kind writes it (default bw): CR LF between lines. Colours the\n"
+         "editor does not know give 0 bits. With --render, reads sprite code from\n"
+         "CODEFILE (default, or -: standard input) as the editor's double-click does,\n"
+         "every 0 and 1 counting, and writes the 8 x 8 sprite as a picture; the name's\n"
+         "extension, .png or .bmp, says which (-: PNG on standard output).\n"
+         "\n"
+         "  --kind KIND       " + kindList + "\n"
+         "  --render OUT.png  draw the sprite that CODEFILE holds\n"
+         "\n"
+         "Example: dotwright-cli sprite --kind grey hero.png\n"},
+        // clang-format on
+        {"unpack", "dotwright-cli unpack  [-o OUT.png] DATAFILE\n",
+         "Reads a picture data file (plain or compressed, black and white or greyscale)\n"
+         "and writes the 128 x 64 picture it holds, to OUT.png or OUT.bmp by the name's\n"
+         "extension, or as a PNG to standard output when that is not a terminal.\n"
+         "\n"
+         "  -o OUT.png    the picture to write (-: standard output)\n"
+         "\n"
+         "Example: dotwright-cli unpack -o check.png title.inc\n"},
+    }};
+    return helps;
+}
 
 constexpr std::string_view exitStatuses =
     "Exit status: 0 success; 1 failure (a picture or data file that cannot be read,\n"
@@ -66,20 +76,20 @@ constexpr std::string_view exitStatuses =
 std::string helpText()
 {
     std::string text;
-    for (const CommandHelp& help : commandHelps)
+    for (const CommandHelp& help : commandHelps())
         text += help.synopsis;
     text += "dotwright-cli --help | --version\n"
             "dotwright-cli COMMAND --help\n"
             "\n"
             "Does the text work of Dotwright's picture converters and sprite editors\n"
             "without a window, byte for byte the same, for build scripts.\n";
-    for (const CommandHelp& help : commandHelps) {
+    for (const CommandHelp& help : commandHelps()) {
         text += "\n";
         text += help.name;
         text += "\n";
         for (std::size_t at = 0; at < help.text.size();) {
             const std::size_t end = help.text.find('\n', at);
-            const std::string_view line = help.text.substr(at, end - at);
+            const std::string_view line = std::string_view(help.text).substr(at, end - at);
             if (!line.empty())
                 text += "  ";
             text += line;
@@ -94,9 +104,9 @@ std::string helpText()
 
 std::string commandHelpText(const std::string& command)
 {
-    for (const CommandHelp& help : commandHelps) {
+    for (const CommandHelp& help : commandHelps()) {
         if (help.name == command) {
-            std::string text(help.synopsis);
+            std::string text = help.synopsis;
             text += "\n";
             text += help.text;
             text += "\n";

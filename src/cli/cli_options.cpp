@@ -147,14 +147,6 @@ private:
     std::vector<std::string> m_files;
 };
 
-// A command takes at most one file; the first one too many is named.
-Result<void> atMostOneFile(const CommandParser& parser)
-{
-    if (parser.files().size() > 1)
-        return usageError(parser.command(), "unexpected argument '" + parser.files()[1] + "'");
-    return {};
-}
-
 // Only digits, 0 to 100: "50x", "+5", " 5" and "" are all refused rather than
 // read as far as they go.
 std::optional<int> levelFrom(const std::string& text)
@@ -190,20 +182,6 @@ std::optional<ImageFormat> imageFormatOf(const std::string& name)
     return std::nullopt;
 }
 
-// Sets the format of a picture output, which must name one of the two.
-Result<void> choosePictureFormat(CliOptions& options, const std::string& command,
-                                 const std::string& option)
-{
-    if (options.output.empty())
-        return {};
-    const std::optional<ImageFormat> format = imageFormatOf(options.output);
-    if (!format)
-        return usageError(command,
-                          option + " must name a .png or .bmp file, not '" + options.output + "'");
-    options.outputFormat = *format;
-    return {};
-}
-
 Result<void> fileNameGiven(CommandParser& parser, const std::string& name)
 {
     if (parser.isSet(name) && parser.value(name).empty())
@@ -211,27 +189,43 @@ Result<void> fileNameGiven(CommandParser& parser, const std::string& name)
     return {};
 }
 
-Result<CliOptions> helpFor(const std::string& command)
+// Takes the output that the option `name` (-o, --render) names: a file, or
+// standard output when the option is not given or given "-". A picture's
+// name must say by its extension which of the two formats to write.
+Result<void> takeOutput(CommandParser& parser, CliOptions& options, const std::string& name,
+                        bool picture)
 {
-    CliOptions options;
-    options.command = CliCommand::Help;
-    options.helpTopic = command;
+    if (Result<void> given = fileNameGiven(parser, name); !given)
+        return given;
+    options.output = outputName(parser.value(name));
+    if (!picture || options.output.empty())
+        return {};
+    const std::optional<ImageFormat> format = imageFormatOf(options.output);
+    if (!format)
+        return usageError(parser.command(), dashed(name) + " must name a .png or .bmp file, not '" +
+                                                options.output + "'");
+    options.outputFormat = *format;
+    return {};
+}
+
+// Takes the command's input, its one file: `role` ("PICTURE") names it when
+// it is missing, and without a role standard input is read instead.
+Result<CliOptions> takeInput(const CommandParser& parser, CliOptions options, const char* role)
+{
+    const std::vector<std::string>& files = parser.files();
+    if (files.size() > 1)
+        return usageError(parser.command(), "unexpected argument '" + files[1] + "'");
+    if (!files.empty())
+        options.input = files.front();
+    else if (role != nullptr)
+        return usageError(parser.command(), std::string("no ") + role + " given");
+    else
+        options.input = "-";
     return options;
 }
 
-Result<CliOptions> parsePicture(std::span<const std::string> arguments)
+Result<CliOptions> readPicture(CommandParser& parser)
 {
-    CommandParser parser("picture");
-    parser.addFlag("grey");
-    parser.addFlag("rle");
-    parser.addValue("level");
-    parser.addValue("bmp");
-    parser.addValue("o");
-    if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return fail(parsed.error());
-    if (parser.isSet("help"))
-        return helpFor(parser.command());
-
     CliOptions options;
     options.command = CliCommand::Picture;
     options.greyscale = parser.isSet("grey");
@@ -245,85 +239,72 @@ Result<CliOptions> parsePicture(std::span<const std::string> arguments)
         }
         options.level = *level;
     }
-    for (const char* name : {"o", "bmp"}) {
-        if (Result<void> given = fileNameGiven(parser, name); !given)
-            return fail(given.error());
-    }
-    options.output = outputName(parser.value("o"));
+    if (Result<void> output = takeOutput(parser, options, "o", false); !output)
+        return fail(output.error());
+    if (Result<void> given = fileNameGiven(parser, "bmp"); !given)
+        return fail(given.error());
     options.bitmap = parser.value("bmp");
-
-    if (parser.files().empty())
-        return usageError(parser.command(), "no PICTURE given");
-    if (Result<void> one = atMostOneFile(parser); !one)
-        return fail(one.error());
-    options.input = parser.files().front();
-    return options;
+    return takeInput(parser, std::move(options), "PICTURE");
 }
 
-Result<CliOptions> parseSprite(std::span<const std::string> arguments)
+Result<CliOptions> readSprite(CommandParser& parser)
 {
-    CommandParser parser("sprite");
-    parser.addValue("kind");
-    parser.addValue("render");
-    if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return fail(parsed.error());
-    if (parser.isSet("help"))
-        return helpFor(parser.command());
-
     CliOptions options;
     if (parser.isSet("kind")) {
         const std::string name = parser.value("kind");
         const std::optional<SpriteKind> kind = spriteKindNamed(name);
         if (!kind) {
-            return usageError(parser.command(),
-                              "--kind must be bw, grey, bw-mask or grey-mask, not '" + name + "'");
+            return usageError(parser.command(), "--kind must be " +
+                                                    spriteKindChoices(", ", " or ") + ", not '" +
+                                                    name + "'");
         }
         options.kind = *kind;
     }
-
-    if (Result<void> one = atMostOneFile(parser); !one)
-        return fail(one.error());
-    if (parser.isSet("render")) {
-        options.command = CliCommand::SpriteRender;
-        if (Result<void> given = fileNameGiven(parser, "render"); !given)
-            return fail(given.error());
-        options.output = outputName(parser.value("render"));
-        if (Result<void> format = choosePictureFormat(options, parser.command(), "--render");
-            !format)
-            return fail(format.error());
-        options.input = parser.files().empty() ? std::string("-") : parser.files().front();
-        return options;
+    if (!parser.isSet("render")) {
+        options.command = CliCommand::Sprite;
+        return takeInput(parser, std::move(options), "IMAGE");
     }
-
-    options.command = CliCommand::Sprite;
-    if (parser.files().empty())
-        return usageError(parser.command(), "no IMAGE given");
-    options.input = parser.files().front();
-    return options;
+    // The code to draw comes from standard input unless a file is named.
+    options.command = CliCommand::SpriteRender;
+    Result<CliOptions> withInput = takeInput(parser, std::move(options), nullptr);
+    if (!withInput)
+        return withInput;
+    if (Result<void> output = takeOutput(parser, *withInput, "render", true); !output)
+        return fail(output.error());
+    return withInput;
 }
 
-Result<CliOptions> parseUnpack(std::span<const std::string> arguments)
+Result<CliOptions> readUnpack(CommandParser& parser)
 {
-    CommandParser parser("unpack");
-    parser.addValue("o");
-    if (Result<void> parsed = parser.parse(arguments); !parsed)
-        return fail(parsed.error());
-    if (parser.isSet("help"))
-        return helpFor(parser.command());
-
     CliOptions options;
     options.command = CliCommand::Unpack;
-    if (Result<void> given = fileNameGiven(parser, "o"); !given)
-        return fail(given.error());
-    options.output = outputName(parser.value("o"));
-    if (Result<void> format = choosePictureFormat(options, parser.command(), "-o"); !format)
-        return fail(format.error());
-    if (parser.files().empty())
-        return usageError(parser.command(), "no DATAFILE given");
-    if (Result<void> one = atMostOneFile(parser); !one)
-        return fail(one.error());
-    options.input = parser.files().front();
-    return options;
+    if (Result<void> output = takeOutput(parser, options, "o", true); !output)
+        return fail(output.error());
+    return takeInput(parser, std::move(options), "DATAFILE");
+}
+
+// Parses the arguments after a command's name: the command's flags and the
+// options that take a value, then `read` makes options of them. --help
+// anywhere among them asks for the command's help instead.
+Result<CliOptions> parseCommand(const std::string& command, std::span<const std::string> arguments,
+                                std::initializer_list<const char*> flags,
+                                std::initializer_list<const char*> values,
+                                Result<CliOptions> (*read)(CommandParser&))
+{
+    CommandParser parser(command);
+    for (const char* flag : flags)
+        parser.addFlag(flag);
+    for (const char* value : values)
+        parser.addValue(value);
+    if (Result<void> parsed = parser.parse(arguments); !parsed)
+        return fail(parsed.error());
+    if (parser.isSet("help")) {
+        CliOptions options;
+        options.command = CliCommand::Help;
+        options.helpTopic = command;
+        return options;
+    }
+    return read(parser);
 }
 
 } // namespace
@@ -344,14 +325,25 @@ Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
         return options;
     }
     if (first == "picture")
-        return parsePicture(after);
+        return parseCommand(first, after, {"grey", "rle"}, {"level", "bmp", "o"}, readPicture);
     if (first == "sprite")
-        return parseSprite(after);
+        return parseCommand(first, after, {}, {"kind", "render"}, readSprite);
     if (first == "unpack")
-        return parseUnpack(after);
+        return parseCommand(first, after, {}, {"o"}, readUnpack);
     if (first.starts_with('-'))
         return usageError("usage", "unknown option '" + first + "'; options follow the command");
     return usageError(first, "unknown command (expected picture, sprite or unpack)");
+}
+
+std::string spriteKindChoices(std::string_view between, std::string_view last)
+{
+    std::string text;
+    for (std::size_t i = 0; i < spriteKindNames.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == spriteKindNames.size() ? last : between;
+        text += spriteKindNames[i].first;
+    }
+    return text;
 }
 
 std::string versionText()

@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 enum class CliCommand { Help, Version, Picture, Sprite, SpriteRender, Unpack };
 
@@ -48,3 +49,8 @@ std::string helpText();
 std::string commandHelpText(const std::string& command);
 // What --version prints: "dotwright-cli <version>".
 std::string versionText();
+
+// The sprite kinds' short names in their table's order, for the help and the
+// messages: spriteKindChoices("|", "|") is "bw|grey|bw-mask|grey-mask",
+// spriteKindChoices(", ", " or ") "bw, grey, bw-mask or grey-mask".
+std::string spriteKindChoices(std::string_view between, std::string_view last);

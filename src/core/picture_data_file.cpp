@@ -150,9 +150,10 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-std::string lineError(int line, std::string_view reason)
+// The reason names the line of the file it was found on.
+Unexpected lineError(int line, std::string_view reason)
 {
-    return "line " + std::to_string(line) + ": " + std::string(reason);
+    return fail("line " + std::to_string(line) + ": " + std::string(reason));
 }
 
 std::string sectionName(const Section& section)
@@ -246,8 +247,8 @@ private:
 // as it passes this, however long the file goes on.
 constexpr std::size_t longestBlock = 3 * bitPlaneBytes;
 
-// Adds one ".db" line to the section; returns an error text or nothing.
-std::optional<std::string> addDataLine(Section& section, int line, std::string_view operands)
+// Adds one ".db" line to the section.
+Result<void> addDataLine(Section& section, int line, std::string_view operands)
 {
     if (section.summarised)
         return lineError(line, "data after the summary line");
@@ -281,7 +282,7 @@ std::optional<std::string> addDataLine(Section& section, int line, std::string_v
                                  "compressed block does not decode to 1024 bytes");
             section.block.push_back(*value);
         }
-        return std::nullopt;
+        return {};
     }
 
     if (section.rowCount == screenHeight)
@@ -308,10 +309,10 @@ std::optional<std::string> addDataLine(Section& section, int line, std::string_v
     std::copy(row.begin(), row.end(),
               section.rows.begin() + std::ptrdiff_t(section.rowCount) * bitPlaneRowBytes);
     ++section.rowCount;
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> addSummaryLine(Section* section, int line, std::string_view text)
+Result<void> addSummaryLine(Section* section, int line, std::string_view text)
 {
     if (section == nullptr || section->kind != DataKind::Compressed || section->summarised)
         return lineError(line, "summary line without a compressed block above it");
@@ -319,34 +320,26 @@ std::optional<std::string> addSummaryLine(Section* section, int line, std::strin
         return lineError(line, "summary line does not match the block of " +
                                    std::to_string(section->block.size()) + " bytes above it");
     section->summarised = true;
-    return std::nullopt;
+    return {};
 }
 
 // Turns a finished section into its plane, or gives the reason it cannot be one.
-std::optional<std::string> finishSection(const Section& section, BitPlane& plane)
+Result<BitPlane> finishSection(const Section& section)
 {
     switch (section.kind) {
     case DataKind::None:
         return lineError(section.labelLine, std::string(section.label) + " holds no data");
     case DataKind::Plain:
         if (section.rowCount != screenHeight)
-            return sectionName(section) + ": expected 64 rows, found " +
-                   std::to_string(section.rowCount);
-        plane = section.rows;
-        return std::nullopt;
+            return fail(sectionName(section) + ": expected 64 rows, found " +
+                        std::to_string(section.rowCount));
+        return section.rows;
     case DataKind::Compressed:
-        if (const std::optional<BitPlane> decoded = decompressRLE(section.block)) {
-            plane = *decoded;
-            return std::nullopt;
-        }
+        if (const std::optional<BitPlane> decoded = decompressRLE(section.block))
+            return *decoded;
         return lineError(section.firstDataLine, "compressed block does not decode to 1024 bytes");
     }
-    return std::string("unknown data");
-}
-
-ParseResult failure(std::string reason)
-{
-    return {std::nullopt, std::move(reason)};
+    return fail("unknown data");
 }
 
 // The next line of `text`, which it leaves after the line's end. Lines end in
@@ -366,7 +359,7 @@ std::string_view takeLine(std::string_view& text)
 
 } // namespace
 
-ParseResult parsePictureDataFile(std::string_view text)
+Result<ParsedDataFile> parsePictureDataFile(std::string_view text)
 {
     // Editors on some systems begin a UTF-8 file with a byte-order mark.
     constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
@@ -385,8 +378,8 @@ ParseResult parsePictureDataFile(std::string_view text)
         if (line.empty())
             continue;
         if (line.starts_with(summaryStart)) {
-            if (auto error = addSummaryLine(current, lineNumber, line))
-                return failure(std::move(*error));
+            if (Result<void> added = addSummaryLine(current, lineNumber, line); !added)
+                return fail(added.error());
             continue;
         }
         if (line.starts_with(';')) {
@@ -398,10 +391,10 @@ ParseResult parsePictureDataFile(std::string_view text)
             recognised = true;
             const bool light = code == lightLayerLabel;
             if (!sections.empty() && !greyscale)
-                return failure(lineError(lineNumber, "layer label after black-and-white data"));
+                return lineError(lineNumber, "layer label after black-and-white data");
             if (sections.size() != (light ? 0U : 1U))
-                return failure(lineError(lineNumber, light ? "LightLayer: must come first"
-                                                           : "DarkLayer: must follow LightLayer:"));
+                return lineError(lineNumber, light ? "LightLayer: must come first"
+                                                   : "DarkLayer: must follow LightLayer:");
             greyscale = true;
             Section& section = sections.emplace_back();
             section.label = light ? lightLayerLabel : darkLayerLabel;
@@ -412,34 +405,33 @@ ParseResult parsePictureDataFile(std::string_view text)
             recognised = true;
             if (current == nullptr)
                 current = &sections.emplace_back();
-            if (auto error = addDataLine(*current, lineNumber, *operands))
-                return failure(std::move(*error));
+            if (Result<void> added = addDataLine(*current, lineNumber, *operands); !added)
+                return fail(added.error());
             continue;
         }
         // A picture, a program or any other file given by mistake fails on its
         // first line; saying where in it is no help.
         if (!recognised)
-            return failure("not a picture data file (expected .db lines of binary or "
-                           "hexadecimal bytes)");
-        return failure(lineError(lineNumber, "unexpected text"));
+            return fail("not a picture data file (expected .db lines of binary or "
+                        "hexadecimal bytes)");
+        return lineError(lineNumber, "unexpected text");
     }
 
     if (sections.empty())
-        return failure("no picture data");
+        return fail("no picture data");
     if (greyscale && sections.size() != 2)
-        return failure("DarkLayer: missing");
+        return fail("DarkLayer: missing");
 
     ParsedDataFile file;
     file.greyscale = greyscale;
     file.compressed = sections.front().kind == DataKind::Compressed;
     for (const Section& section : sections) {
-        BitPlane plane{};
-        if (auto error = finishSection(section, plane))
-            return failure(std::move(*error));
+        Result<BitPlane> plane = finishSection(section);
+        if (!plane)
+            return fail(plane.error());
         if ((section.kind == DataKind::Compressed) != file.compressed)
-            return failure(
-                lineError(section.firstDataLine, "layers mix plain and compressed data"));
-        file.planes.push_back(plane);
+            return lineError(section.firstDataLine, "layers mix plain and compressed data");
+        file.planes.push_back(*plane);
     }
-    return {std::move(file), {}};
+    return file;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/result.h"
 #include "core/screen.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -76,12 +76,6 @@ struct ParsedDataFile
     std::vector<BitPlane> planes; // one, or light then dark
 };
 
-// Either a file or a short reason naming the line, e.g.
-// "line 7: expected 16 binary bytes, found 15".
-struct ParseResult
-{
-    std::optional<ParsedDataFile> file;
-    std::string error;
-};
-
-ParseResult parsePictureDataFile(std::string_view text);
+// Fails with a short reason naming the line, e.g.
+// "line 7: expected 16 binary bytes, found 15"; the caller names the file.
+Result<ParsedDataFile> parsePictureDataFile(std::string_view text);

@@ -1,5 +1,7 @@
 #include "core/sprite_code.h"
 
+#include <span>
+
 namespace {
 
 constexpr std::string_view crlf = "\r\n";
@@ -16,60 +18,80 @@ void setBit(LayerBits& layer, int x, int y, bool value)
     row = static_cast<std::uint8_t>(value ? (row | mask) : (row & ~mask));
 }
 
-struct LayerValues
+// How one colour is written in the layers of a kind: its digit in each layer,
+// in the order the kind writes them. A masked pixel is 0 in every layer, the
+// mask included, and reading back, a mask digit 0 hides the pixel whatever
+// the other layers say: for that row only the last layer decides.
+struct ColourDigits
 {
-    bool known;
-    std::array<bool, 3> bits;
+    Colour colour;
+    std::array<bool, 3> digits;
+    bool lastLayerDecides = false;
 };
 
-// Which bits each colour sets, per kind, in the order the kind writes its layers.
-// A masked pixel is 0 in every layer, the mask included.
-LayerValues bitsOf(SpriteKind kind, Colour c)
+// What sets a kind's code apart: its layers with their header lines, and how
+// each of its colours is written. The writer looks a colour up here and the
+// reader looks the digits up, so the two cannot disagree.
+struct KindCode
 {
+    int layers;
+    std::array<std::string_view, 3> headers;
+    std::span<const ColourDigits> colours;
+};
+
+constexpr ColourDigits blackWhiteDigits[] = {
+    {colours::white, {false}},
+    {colours::black, {true}},
+};
+constexpr ColourDigits greyscaleDigits[] = {
+    {colours::white, {false, false}},
+    {colours::lightGrey, {true, false}},
+    {colours::darkGrey, {false, true}},
+    {colours::black, {true, true}},
+};
+constexpr ColourDigits blackWhiteMaskedDigits[] = {
+    {colours::white, {false, true}},
+    {colours::black, {true, true}},
+    {colours::mask, {false, false}, true},
+};
+constexpr ColourDigits greyscaleMaskedDigits[] = {
+    {colours::white, {false, false, true}},       {colours::lightGrey, {true, false, true}},
+    {colours::darkGrey, {false, true, true}},     {colours::black, {true, true, true}},
+    {colours::mask, {false, false, false}, true},
+};
+
+const KindCode& codeOf(SpriteKind kind)
+{
+    static constexpr KindCode blackWhite{1, {";Bitmap"}, blackWhiteDigits};
+    static constexpr KindCode greyscale{2, {";Light Layer", ";Dark Layer"}, greyscaleDigits};
+    static constexpr KindCode blackWhiteMasked{
+        2, {";Bitmap", ";Mask Layer"}, blackWhiteMaskedDigits};
+    static constexpr KindCode greyscaleMasked{
+        3, {";Light Layer", ";Dark Layer", ";Mask Layer"}, greyscaleMaskedDigits};
     switch (kind) {
     case SpriteKind::BlackWhite:
-        if (c == colours::white)
-            return {true, {false}};
-        if (c == colours::black)
-            return {true, {true}};
-        break;
+        return blackWhite;
     case SpriteKind::Greyscale:
-    case SpriteKind::GreyscaleMasked: {
-        const bool masked = kind == SpriteKind::GreyscaleMasked;
-        if (c == colours::white)
-            return {true, {false, false, true}};
-        if (c == colours::lightGrey)
-            return {true, {true, false, true}};
-        if (c == colours::darkGrey)
-            return {true, {false, true, true}};
-        if (c == colours::black)
-            return {true, {true, true, true}};
-        if (masked && c == colours::mask)
-            return {true, {false, false, false}};
-        break;
-    }
+        return greyscale;
     case SpriteKind::BlackWhiteMasked:
-        if (c == colours::white)
-            return {true, {false, true}};
-        if (c == colours::black)
-            return {true, {true, true}};
-        if (c == colours::mask)
-            return {true, {false, false}};
-        break;
+        return blackWhiteMasked;
+    case SpriteKind::GreyscaleMasked:
+        return greyscaleMasked;
     }
-    return {false, {}};
+    return blackWhite; // only for a value outside the enumeration
 }
 
-std::string_view headerOf(SpriteKind kind, int layer)
+// Whether a pixel with these digits (one per layer of `code`) has the colour of `row`.
+bool digitsMatch(const KindCode& code, const ColourDigits& row, const std::array<bool, 3>& digits)
 {
-    const bool greyscale = kind == SpriteKind::Greyscale || kind == SpriteKind::GreyscaleMasked;
-    if (greyscale && layer == 0)
-        return ";Light Layer";
-    if (greyscale && layer == 1)
-        return ";Dark Layer";
-    if (layer == 0)
-        return ";Bitmap";
-    return ";Mask Layer";
+    const auto last = static_cast<std::size_t>(code.layers - 1);
+    if (row.lastLayerDecides)
+        return digits[last] == row.digits[last];
+    for (std::size_t layer = 0; layer <= last; ++layer) {
+        if (digits[layer] != row.digits[layer])
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -94,16 +116,7 @@ std::optional<SpriteKind> spriteKindNamed(std::string_view name)
 
 int layerCount(SpriteKind kind)
 {
-    switch (kind) {
-    case SpriteKind::BlackWhite:
-        return 1;
-    case SpriteKind::Greyscale:
-    case SpriteKind::BlackWhiteMasked:
-        return 2;
-    case SpriteKind::GreyscaleMasked:
-        return 3;
-    }
-    return 1;
+    return codeOf(kind).layers;
 }
 
 std::size_t digitCount(SpriteKind kind)
@@ -115,25 +128,29 @@ bool applyColour(SpriteKind kind, Colour colour, int x, int y, SpriteLayers& bit
 {
     if (x < 0 || x >= spriteSize || y < 0 || y >= spriteSize)
         return false;
-    const LayerValues values = bitsOf(kind, colour);
-    if (!values.known)
-        return false;
-    for (int layer = 0; layer < layerCount(kind); ++layer)
-        setBit(bits.layers[static_cast<std::size_t>(layer)], x, y,
-               values.bits[static_cast<std::size_t>(layer)]);
-    return true;
+    const KindCode& code = codeOf(kind);
+    for (const ColourDigits& row : code.colours) {
+        if (row.colour != colour)
+            continue;
+        for (int layer = 0; layer < code.layers; ++layer)
+            setBit(bits.layers[static_cast<std::size_t>(layer)], x, y,
+                   row.digits[static_cast<std::size_t>(layer)]);
+        return true;
+    }
+    return false;
 }
 
 std::string spriteCodeText(SpriteKind kind, const SpriteLayers& bits)
 {
+    const KindCode& code = codeOf(kind);
     std::string text;
     text.reserve(402);
-    for (int layer = 0; layer < layerCount(kind); ++layer) {
+    for (int layer = 0; layer < code.layers; ++layer) {
         if (layer > 0) {
             text += crlf;
             text += crlf;
         }
-        text += headerOf(kind, layer);
+        text += code.headers[static_cast<std::size_t>(layer)];
         for (int y = 0; y < spriteSize; ++y) {
             text += crlf;
             text += ".db %";
@@ -159,33 +176,20 @@ std::optional<SpriteColours> readSpriteCode(SpriteKind kind, std::string_view te
     if (found < needed)
         return std::nullopt;
 
+    const KindCode& code = codeOf(kind);
     SpriteColours result{};
     for (std::size_t i = 0; i < result.size(); ++i) {
-        const bool first = digits[i];
-        const bool second = needed > 64 && digits[64 + i];
-        const bool third = needed > 128 && digits[128 + i];
-        Colour c = colours::white;
-        switch (kind) {
-        case SpriteKind::BlackWhite:
-            c = first ? colours::black : colours::white;
-            break;
-        case SpriteKind::BlackWhiteMasked:
-            // Mask digit 0 hides the pixel whatever its bitmap digit says.
-            c = !second ? colours::mask : first ? colours::black : colours::white;
-            break;
-        case SpriteKind::Greyscale:
-        case SpriteKind::GreyscaleMasked:
-            if (kind == SpriteKind::GreyscaleMasked && !third)
-                c = colours::mask;
-            else if (first && second)
-                c = colours::black;
-            else if (first)
-                c = colours::lightGrey;
-            else if (second)
-                c = colours::darkGrey;
-            break;
+        std::array<bool, 3> pixel{};
+        for (std::size_t layer = 0; layer < std::size_t(code.layers); ++layer)
+            pixel[layer] = digits[64 * layer + i];
+        // The rows of a kind cover every combination of its digits.
+        result[i] = colours::white;
+        for (const ColourDigits& row : code.colours) {
+            if (digitsMatch(code, row, pixel)) {
+                result[i] = row.colour;
+                break;
+            }
         }
-        result[i] = c;
     }
     return result;
 }

@@ -13,8 +13,6 @@
 #include <QScrollBar>
 
 #include <cmath>
-#include <cstring>
-#include <utility>
 
 namespace {
 
@@ -30,8 +28,9 @@ DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 
 } // namespace
 
-SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits, QWidget* owner)
-    : QDialog(owner), m_variant(variant), m_layerBits(layerBits)
+SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits,
+                           Clipboard& clipboard, QWidget* owner)
+    : QDialog(owner), m_variant(variant), m_layerBits(layerBits), m_clipboard(clipboard)
 {
     setUpFixedWindow(this, variant.objectName, QString::fromLatin1(variant.title),
                      variant.clientSize);
@@ -53,23 +52,10 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
 
     picPreview = makeNamed<DrawingArea>(this, "picPreview");
 
-    using SwatchHandler = void (SpriteEditor::*)(int);
-    const std::pair<const char*, SwatchHandler> swatchHandlers[] = {
-        {"picWhite", &SpriteEditor::picWhite_MouseUp},
-        {"picLight", &SpriteEditor::picLight_MouseUp},
-        {"picDark", &SpriteEditor::picDark_MouseUp},
-        {"picBlack", &SpriteEditor::picBlack_MouseUp},
-        {"picMask", &SpriteEditor::picMask_MouseUp},
-    };
     for (const ColourSwatch& swatch : variant.swatches) {
         DrawingArea* area = makeSwatch(this, swatch.name, swatch.colour);
-        for (const auto& entry : swatchHandlers) {
-            if (std::strcmp(entry.first, swatch.name) != 0)
-                continue;
-            const SwatchHandler handler = entry.second;
-            connect(area, &DrawingArea::mouseUp, this,
-                    [this, handler](int button, int, float, float) { (this->*handler)(button); });
-        }
+        connect(area, &DrawingArea::mouseUp, this,
+                [this, swatch](int button, int, float, float) { swatch_MouseUp(swatch, button); });
     }
 
     // The pens start black (left button) and white (right button) at every opening.
@@ -190,36 +176,15 @@ void SpriteEditor::txtCode_DblClick()
 
 void SpriteEditor::cmdClipboard_Click()
 {
-    copyPlainTextToClipboard(txtCode->toPlainText());
+    m_clipboard.setText(withCrLfLineBreaks(txtCode->toPlainText()));
 }
 
-void SpriteEditor::setPenFromSwatch(int button, Colour colour)
+void SpriteEditor::swatch_MouseUp(const ColourSwatch& swatch, int button)
 {
     if (button == 1)
-        picPen->setBackColor(colour);
+        picPen->setBackColor(swatch.colour);
     else if (button == 2)
-        picPen2->setBackColor(colour);
-}
-
-void SpriteEditor::picWhite_MouseUp(int button)
-{
-    setPenFromSwatch(button, colours::white);
-}
-void SpriteEditor::picLight_MouseUp(int button)
-{
-    setPenFromSwatch(button, colours::lightGrey);
-}
-void SpriteEditor::picDark_MouseUp(int button)
-{
-    setPenFromSwatch(button, colours::darkGrey);
-}
-void SpriteEditor::picBlack_MouseUp(int button)
-{
-    setPenFromSwatch(button, colours::black);
-}
-void SpriteEditor::picMask_MouseUp(int button)
-{
-    setPenFromSwatch(button, colours::mask);
+        picPen2->setBackColor(swatch.colour);
 }
 
 void SpriteEditor::ConverttoText()

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class Clipboard;
 class DrawingArea;
 class QLabel;
 class QLineEdit;
@@ -15,13 +16,14 @@ class QScrollBar;
 // The window of a sprite editor: the 8 × 8 canvas with its preview, two pens,
 // the code box with Copy and Clear, and per variant the colour swatches or the
 // size row. The window is built afresh at every opening; the layer bits of the
-// writer belong to the tool and outlive it.
+// writer belong to the tool and outlive it, as does the clipboard Copy uses.
 class SpriteEditor : public QDialog
 {
     Q_OBJECT
 
 public:
-    SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits, QWidget* owner);
+    SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits, Clipboard& clipboard,
+                 QWidget* owner);
 
     // Canvas to text: samples the 64 cells, updates the layer bits, rewrites txtCode.
     void ConverttoText();
@@ -40,18 +42,18 @@ private:
     void cmdClear_Click();
     void txtCode_DblClick();
     void cmdClipboard_Click();
-    void picWhite_MouseUp(int button);
-    void picLight_MouseUp(int button);
-    void picDark_MouseUp(int button);
-    void picBlack_MouseUp(int button);
-    void picMask_MouseUp(int button);
+    // picWhite_MouseUp, picLight_MouseUp, picDark_MouseUp, picBlack_MouseUp
+    // and picMask_MouseUp: the swatches differ only in the colour they carry,
+    // so the five share this one body, which gives the pen of the button
+    // released (left or right) the swatch's colour.
+    void swatch_MouseUp(const ColourSwatch& swatch, int button);
 
     void paintCell(int button, float x, float y);
-    void setPenFromSwatch(int button, Colour colour);
     void buildSizeRow();
 
     const SpriteVariant& m_variant;
     SpriteLayers& m_layerBits;
+    Clipboard& m_clipboard;
 
     QPlainTextEdit* txtCode;
     QLabel* lblHelp;

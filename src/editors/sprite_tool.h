@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/sprite_code.h"
+#include "ui/clipboard.h"
 #include "ui/tool.h"
 
 // A sprite editor tool of the main window. It keeps the writer's layer bits,
@@ -8,10 +9,13 @@
 class SpriteTool : public Tool
 {
 public:
-    explicit SpriteTool(SpriteKind kind) : m_kind(kind) {}
+    // `clipboard`, if given, must outlive the tool; tests pass a fake.
+    explicit SpriteTool(SpriteKind kind, Clipboard* clipboard = nullptr);
     void open(QWidget* owner) override;
 
 private:
     SpriteKind m_kind;
+    SystemClipboard m_systemClipboard;
+    Clipboard* m_clipboard;
     SpriteLayers m_layerBits;
 };

@@ -23,9 +23,9 @@ QString withCrLfLineBreaks(const QString& text)
     return result;
 }
 
-void copyPlainTextToClipboard(const QString& text)
+void SystemClipboard::setText(const QString& text)
 {
     auto* data = new QMimeData; // the clipboard takes ownership
-    data->setText(withCrLfLineBreaks(text));
+    data->setText(text);
     QGuiApplication::clipboard()->setMimeData(data);
 }

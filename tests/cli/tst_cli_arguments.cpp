@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <string>
@@ -78,6 +80,7 @@ private slots:
     void usageErrors();
     void unpackRefusesTerminal();
     void helpAndVersion();
+    void completionOffersTheKindsOfTheHelp();
 };
 
 void TestCliArguments::goodCommandLines_data()
@@ -250,6 +253,27 @@ void TestCliArguments::helpAndVersion()
     output.text.clear();
     QCOMPARE(runCli(commandLine({"--version"}), {nullptr, &output, true}).status, exitSuccess);
     QCOMPARE(output.text, "dotwright-cli " DOTWRIGHT_VERSION "\n");
+}
+
+void TestCliArguments::completionOffersTheKindsOfTheHelp()
+{
+    // The bash completion cannot ask the tool, so it keeps its own list of the
+    // kinds; it must be the one the help's synopsis shows, in the same order.
+    const std::string help = helpText();
+    const std::size_t at = help.find("[--kind ");
+    QVERIFY(at != std::string::npos);
+    const std::size_t from = at + std::string_view("[--kind ").size();
+    const QStringList inHelp =
+        text(help.substr(from, help.find(']', from) - from)).split(QLatin1Char('|'));
+
+    QFile completion(QStringLiteral(DOTWRIGHT_COMPLETION_PATH));
+    QVERIFY2(completion.open(QIODevice::ReadOnly), qPrintable(completion.fileName()));
+    const QRegularExpression kindLine(QStringLiteral(R"(^\s*kind\) .*compgen -W '([^']*)')"),
+                                      QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch offered = kindLine.match(QString::fromUtf8(completion.readAll()));
+    QVERIFY(offered.hasMatch());
+    QCOMPARE(offered.captured(1).split(QLatin1Char(' ')), inHelp);
+    QCOMPARE(inHelp.size(), qsizetype(spriteKindNames.size()));
 }
 
 QTEST_APPLESS_MAIN(TestCliArguments)

@@ -866,14 +866,18 @@ void TestConvertCore::parseRoundTrip()
                 QByteArray lfOnly = fromStd(text);
                 lfOnly.replace("\r\n", "\n");
                 for (const QByteArray& variant : {fromStd(text), lfOnly}) {
-                    const ParseResult result = parsePictureDataFile(variant.toStdString());
-                    QVERIFY2(result.file, qPrintable(where + ": " + result.error.c_str()));
-                    QCOMPARE(result.file->greyscale, greyscale);
-                    QCOMPARE(result.file->compressed, compressed);
-                    QCOMPARE(result.file->planes.size(), std::size_t(greyscale ? 2 : 1));
-                    QCOMPARE(toBytes(result.file->planes[0]), toBytes(light));
+                    const Result<ParsedDataFile> result =
+                        parsePictureDataFile(variant.toStdString());
+                    QVERIFY2(result,
+                             qPrintable(where + ": " +
+                                        QString::fromStdString(result ? std::string()
+                                                                      : result.error().message())));
+                    QCOMPARE(result->greyscale, greyscale);
+                    QCOMPARE(result->compressed, compressed);
+                    QCOMPARE(result->planes.size(), std::size_t(greyscale ? 2 : 1));
+                    QCOMPARE(toBytes(result->planes[0]), toBytes(light));
                     if (greyscale)
-                        QCOMPARE(toBytes(result.file->planes[1]), toBytes(dark));
+                        QCOMPARE(toBytes(result->planes[1]), toBytes(dark));
                 }
             }
         }
@@ -975,10 +979,10 @@ void TestConvertCore::parseRejectsMalformed()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, error);
-    const ParseResult result =
+    const Result<ParsedDataFile> result =
         parsePictureDataFile(std::string_view(text.constData(), text.size()));
-    QVERIFY(!result.file);
-    QCOMPARE(QString::fromStdString(result.error), error);
+    QVERIFY(!result);
+    QCOMPARE(QString::fromStdString(result.error().message()), error);
 }
 
 void TestConvertCore::parseSurvivesDamagedFiles()
@@ -1009,11 +1013,12 @@ void TestConvertCore::parseSurvivesDamagedFiles()
                     break;
                 }
             }
-            // Either a whole file or a reason, never both or neither.
-            const ParseResult result = parsePictureDataFile(text);
-            QCOMPARE(bool(result.file), result.error.empty());
-            if (result.file)
-                QCOMPARE(result.file->planes.size(), std::size_t(result.file->greyscale ? 2 : 1));
+            // Either a whole file or a reason that says something.
+            const Result<ParsedDataFile> result = parsePictureDataFile(text);
+            if (result)
+                QCOMPARE(result->planes.size(), std::size_t(result->greyscale ? 2 : 1));
+            else
+                QVERIFY(!result.error().message().empty());
         }
     }
 }
@@ -1065,14 +1070,14 @@ void TestConvertCore::parseReadsFilesAsPeopleEditThem()
     if (all || edit == "byte-order mark")
         text.prepend("\xEF\xBB\xBF");
 
-    const ParseResult result = parsePictureDataFile(text.toStdString());
+    const Result<ParsedDataFile> result = parsePictureDataFile(text.toStdString());
 
-    QVERIFY2(result.file, result.error.c_str());
-    QCOMPARE(result.file->greyscale, greyscale);
-    QCOMPARE(result.file->compressed, compressed);
-    QCOMPARE(toBytes(result.file->planes[0]), toBytes(planes[1]));
+    QVERIFY2(result, result ? "" : result.error().message().c_str());
+    QCOMPARE(result->greyscale, greyscale);
+    QCOMPARE(result->compressed, compressed);
+    QCOMPARE(toBytes(result->planes[0]), toBytes(planes[1]));
     if (greyscale)
-        QCOMPARE(toBytes(result.file->planes[1]), toBytes(planes[2]));
+        QCOMPARE(toBytes(result->planes[1]), toBytes(planes[2]));
 }
 
 // 16 MiB on one line, the most dotwright-cli reads: refused without keeping
@@ -1084,8 +1089,8 @@ void TestConvertCore::parseOfHugeLineStaysSmall()
         while (text.size() < 16u * 1024 * 1024)
             text += std::string(",") + item;
         const long before = peakMemoryKiB();
-        const ParseResult result = parsePictureDataFile(text);
-        QVERIFY(!result.file);
+        const Result<ParsedDataFile> result = parsePictureDataFile(text);
+        QVERIFY(!result);
         QVERIFY2(peakMemoryKiB() - before < 1024,
                  qPrintable(QString::number(peakMemoryKiB() - before)));
     }

@@ -1,6 +1,7 @@
 // The four sprite editor windows, driven with the mouse and keyboard as a user would.
 
 #include "editors/sprite_editor.h"
+#include "ui/clipboard.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 
@@ -42,13 +43,47 @@ QString emptyText(SpriteKind kind)
     return {};
 }
 
+// The four editors, one row each, named by their windows.
+void addEditorRows()
+{
+    QTest::addColumn<SpriteKind>("kind");
+    QTest::newRow("frmSprBW") << SpriteKind::BlackWhite;
+    QTest::newRow("frmSprGS") << SpriteKind::Greyscale;
+    QTest::newRow("frmSprBWm") << SpriteKind::BlackWhiteMasked;
+    QTest::newRow("frmSprGSm") << SpriteKind::GreyscaleMasked;
+}
+
+// The swatches of each editor, from the top.
+QStringList swatchesOf(SpriteKind kind)
+{
+    switch (kind) {
+    case SpriteKind::BlackWhite:
+        break;
+    case SpriteKind::Greyscale:
+        return {"picWhite", "picLight", "picDark", "picBlack"};
+    case SpriteKind::BlackWhiteMasked:
+        return {"picWhite", "picBlack", "picMask"};
+    case SpriteKind::GreyscaleMasked:
+        return {"picWhite", "picLight", "picDark", "picBlack", "picMask"};
+    }
+    return {};
+}
+
+// Keeps what Copy puts on the clipboard, in order.
+class FakeClipboard : public Clipboard
+{
+public:
+    void setText(const QString& text) override { texts.append(text); }
+    QStringList texts;
+};
+
 // An open editor window, as the tool opens it, with the tool's layer bits.
 class Editor
 {
 public:
     explicit Editor(SpriteKind kind, SpriteLayers* bits = nullptr)
         : m_bits(bits ? bits : &m_ownBits),
-          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, nullptr))
+          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, clipboard, nullptr))
     {
         window->show();
         window->activateWindow();
@@ -99,6 +134,7 @@ public:
 
     SpriteLayers m_ownBits;
     SpriteLayers* m_bits;
+    FakeClipboard clipboard;
     std::unique_ptr<SpriteEditor> window;
 };
 
@@ -119,30 +155,29 @@ private slots:
     void sizeRowOnlyShowsEightByEight();
     void swatchesShowExactColours();
 
-    void opensWithTheEmptySpriteAndInitialPens_data();
+    void opensWithTheEmptySpriteAndInitialPens_data() { addEditorRows(); }
     void opensWithTheEmptySpriteAndInitialPens();
     void pressOnACellBoundaryBelongsToTheNextCell();
     void buttonsPaintOnlyAlone();
     void middleClickPaintsNothingButRewritesTheText();
     void handEditsVanishAtTheNextRelease();
     void dragPaintsTheCellsUnderReportedPositions();
-    void positionsOutsideTheCanvasPaintNothing_data()
-    {
-        opensWithTheEmptySpriteAndInitialPens_data();
-    }
+    void positionsOutsideTheCanvasPaintNothing_data() { addEditorRows(); }
     void positionsOutsideTheCanvasPaintNothing();
     void clearEmptiesBothViewsAndKeepsThePens();
     void paintedCellsShowAGridLineReadBackCellsDoNot();
     void doubleClickReadsTheTextAndLeavesIt();
     void tooFewDigitsChangeNothing();
-    void copyPutsCrLfPlainTextOnTheClipboard();
+    void copyPutsCrLfTextOnTheClipboard();
+    void everyLineBreakBecomesCrLf();
+    void systemClipboardHoldsPlainTextOnly();
     void hugePastedTextsReadBack_data();
     void hugePastedTextsReadBack();
 
     void swatchesSetThePens();
     void pressOnOneSwatchReleaseOnAnother();
     void bothPensMayHoldTheSameColour();
-    void everyColourReadsBackAsPainted_data();
+    void everyColourReadsBackAsPainted_data() { addEditorRows(); }
     void everyColourReadsBackAsPainted();
     void otherKindsTextsFollowTheReaderRules();
     void unrecognisedColoursKeepTheirBits();
@@ -338,15 +373,6 @@ void TestSpriteEditor::swatchesShowExactColours()
              3 + 2 + 2); // three swatches, two pens, canvas and preview
 }
 
-void TestSpriteEditor::opensWithTheEmptySpriteAndInitialPens_data()
-{
-    QTest::addColumn<SpriteKind>("kind");
-    QTest::newRow("frmSprBW") << SpriteKind::BlackWhite;
-    QTest::newRow("frmSprGS") << SpriteKind::Greyscale;
-    QTest::newRow("frmSprBWm") << SpriteKind::BlackWhiteMasked;
-    QTest::newRow("frmSprGSm") << SpriteKind::GreyscaleMasked;
-}
-
 void TestSpriteEditor::opensWithTheEmptySpriteAndInitialPens()
 {
     QFETCH(SpriteKind, kind);
@@ -530,69 +556,80 @@ void TestSpriteEditor::tooFewDigitsChangeNothing()
     }
 }
 
-void TestSpriteEditor::copyPutsCrLfPlainTextOnTheClipboard()
+void TestSpriteEditor::copyPutsCrLfTextOnTheClipboard()
 {
     Editor editor(SpriteKind::BlackWhite);
     editor.paint(Qt::LeftButton, 0, 0);
     editor.click("cmdClipboard");
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(data);
-    QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
-    QCOMPARE(data->text(), QStringLiteral(";Bitmap\r\n.db %10000000") +
-                               QStringLiteral("\r\n.db %00000000").repeated(7));
+    QCOMPARE(editor.clipboard.texts, QStringList{QStringLiteral(";Bitmap\r\n.db %10000000") +
+                                                 QStringLiteral("\r\n.db %00000000").repeated(7)});
 
     // An edit that was not read back is copied as it stands, only its line breaks made CR LF.
     editor.setCode(QStringLiteral("line one\nline two"));
     QTest::keyClick(editor.window.get(), Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line one\r\nline two"));
+    QTRY_COMPARE(editor.clipboard.texts.size(), 2);
+    QCOMPARE(editor.clipboard.texts.last(), QStringLiteral("line one\r\nline two"));
     QCOMPARE(editor.cell(0, 0), colours::black);
 
     editor.setCode(QString());
     editor.click("cmdClipboard");
+    QCOMPARE(editor.clipboard.texts.last(), QString());
+}
+
+void TestSpriteEditor::everyLineBreakBecomesCrLf()
+{
+    const std::pair<QString, QString> texts[] = {
+        {QString(), QString()},
+        {QStringLiteral("no break"), QStringLiteral("no break")},
+        {QStringLiteral("a\nb\n"), QStringLiteral("a\r\nb\r\n")},
+        {QStringLiteral("a\r\nb"), QStringLiteral("a\r\nb")},
+        {QStringLiteral("a\rb\r"), QStringLiteral("a\r\nb\r\n")},
+        {QStringLiteral("a\n\rb"), QStringLiteral("a\r\n\r\nb")},
+        {QStringLiteral("a\u2029b\u2028c"), QStringLiteral("a\r\nb\r\nc")},
+    };
+    for (const auto& [text, expected] : texts)
+        QCOMPARE(withCrLfLineBreaks(text), expected);
+}
+
+void TestSpriteEditor::systemClipboardHoldsPlainTextOnly()
+{
+    SystemClipboard clipboard;
+    clipboard.setText(QStringLiteral(";Bitmap\r\n.db %10000000"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data);
+    QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
+    QCOMPARE(data->text(), QStringLiteral(";Bitmap\r\n.db %10000000"));
+    clipboard.setText(QString());
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
 }
 
 void TestSpriteEditor::hugePastedTextsReadBack_data()
 {
-    QTest::addColumn<SpriteKind>("kind");
     QTest::addColumn<int>("megabytes");
     QTest::addColumn<bool>("oneLine");
-    const std::pair<const char*, SpriteKind> kinds[] = {{"frmSprBW", SpriteKind::BlackWhite},
-                                                        {"frmSprGS", SpriteKind::Greyscale},
-                                                        {"frmSprBWm", SpriteKind::BlackWhiteMasked},
-                                                        {"frmSprGSm", SpriteKind::GreyscaleMasked}};
-    for (const auto& [name, kind] : kinds) {
-        QTest::addRow("%s 1 MiB in one line", name) << kind << 1 << true;
-        QTest::addRow("%s 16 MiB of lines", name) << kind << 16 << false;
-    }
+    QTest::newRow("1 MiB in one line") << 1 << true;
+    QTest::newRow("16 MiB of lines") << 16 << false;
 }
 
 void TestSpriteEditor::hugePastedTextsReadBack()
 {
-    QFETCH(SpriteKind, kind);
     QFETCH(int, megabytes);
     QFETCH(bool, oneLine);
-    Editor editor(kind);
-    // Pasted text with the sprite's digits at the very end: light grey where the
-    // kind has it, else black; every character before them is read past.
+    // The code box wraps the same way in every editor; the narrowest box
+    // breaks a pasted line the most often.
+    Editor editor(SpriteKind::GreyscaleMasked);
+    // Pasted text with the sprite's digits at the very end, light grey (light
+    // 1, dark 0, visible); every character before them is read past.
     const QString filler =
         oneLine ? QStringLiteral("x") : QStringLiteral("; pasted line .db $ff\n");
     QString text = filler.repeated((megabytes << 20) / filler.size());
-    const int layers = layerCount(kind);
-    const bool greys = kind == SpriteKind::Greyscale || kind == SpriteKind::GreyscaleMasked;
-    QString digits = QString(64, u'1');
-    if (layers >= 2)
-        digits += greys ? QString(64, u'0') : QString(64, u'1');
-    if (layers == 3)
-        digits += QString(64, u'1');
-    text += digits;
+    text += QString(64, u'1') + QString(64, u'0') + QString(64, u'1');
     QApplication::clipboard()->setText(text);
     editor.code()->clear();
     editor.code()->paste();
     editor.doubleClickCode();
-    const Colour expected = greys ? colours::lightGrey : colours::black;
-    QCOMPARE(editor.cell(0, 0), expected);
-    QCOMPARE(editor.cell(7, 7), expected);
+    QCOMPARE(editor.cell(0, 0), colours::lightGrey);
+    QCOMPARE(editor.cell(7, 7), colours::lightGrey);
 }
 
 void TestSpriteEditor::swatchesSetThePens()
@@ -644,24 +681,10 @@ void TestSpriteEditor::bothPensMayHoldTheSameColour()
     QCOMPARE(editor.cell(1, 0), colours::black);
 }
 
-void TestSpriteEditor::everyColourReadsBackAsPainted_data()
-{
-    QTest::addColumn<SpriteKind>("kind");
-    QTest::addColumn<QStringList>("swatches");
-    QTest::newRow("frmSprBW") << SpriteKind::BlackWhite << QStringList{};
-    QTest::newRow("frmSprGS") << SpriteKind::Greyscale
-                              << QStringList{"picWhite", "picLight", "picDark", "picBlack"};
-    QTest::newRow("frmSprBWm") << SpriteKind::BlackWhiteMasked
-                               << QStringList{"picWhite", "picBlack", "picMask"};
-    QTest::newRow("frmSprGSm") << SpriteKind::GreyscaleMasked
-                               << QStringList{"picWhite", "picLight", "picDark", "picBlack",
-                                              "picMask"};
-}
-
 void TestSpriteEditor::everyColourReadsBackAsPainted()
 {
     QFETCH(SpriteKind, kind);
-    QFETCH(QStringList, swatches);
+    const QStringList swatches = swatchesOf(kind);
     Editor editor(kind);
     QList<Colour> painted;
     if (swatches.isEmpty()) {
