@@ -29,6 +29,7 @@ void ViewSink::start(PictureSize delivered)
         const ViewGeometry full = viewGeometry(m_options, m_stored->width, m_stored->height);
         geometry = reducedGeometry(full, m_options, delivered.width, delivered.height);
     }
+    m_geometry = geometry;
     m_builder.emplace(geometry);
 }
 
@@ -58,6 +59,11 @@ SourceView ViewSink::view() const
     SourceView white;
     white.fill(colours::white);
     return white;
+}
+
+std::optional<ViewGeometry> ViewSink::geometry() const
+{
+    return m_geometry;
 }
 
 Result<SourceView> readSourceView(ByteSource& source, const ViewOptions& options)

@@ -32,11 +32,15 @@ public:
     // come counting as white.
     SourceView view() const;
 
+    // How the picture as delivered maps onto the view, once started.
+    std::optional<ViewGeometry> geometry() const;
+
 private:
     ViewOptions m_options;
     Reduction m_reduction;
     // The stored size, when a decoder asked about reducing it.
     mutable std::optional<PictureSize> m_stored;
+    std::optional<ViewGeometry> m_geometry;
     std::optional<SourceViewBuilder> m_builder;
 };
 

@@ -166,31 +166,6 @@ private:
     std::uint64_t m_position = 0;
 };
 
-// Passes everything on, noting the size the decoder delivers.
-class DeliveredSize final : public RowSink
-{
-public:
-    explicit DeliveredSize(RowSink& sink) : m_sink(sink) {}
-    int reductionFor(PictureSize stored) const override { return m_sink.reductionFor(stored); }
-    void start(PictureSize delivered) override
-    {
-        size = delivered;
-        m_sink.start(delivered);
-    }
-    std::int64_t rowsWanted() const override { return m_sink.rowsWanted(); }
-    std::int64_t columnsWanted() const override { return m_sink.columnsWanted(); }
-    void pixels(std::int64_t y, std::int64_t x0, std::int64_t step,
-                std::span<const Rgba> pixels) override
-    {
-        m_sink.pixels(y, x0, step, pixels);
-    }
-
-    PictureSize size;
-
-private:
-    RowSink& m_sink;
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Placement)
@@ -330,12 +305,14 @@ void TestSourceView::reducedJpegIsClose()
     for (const Placement placement : {Placement::Fit, Placement::Fill}) {
         const ViewOptions options{placement, 0, 0};
         ViewSink reducedSink(options);
-        DeliveredSize reduced(reducedSink);
         MemorySource reducedSource(bytesOf(jpeg));
-        QVERIFY(readPicture(reducedSource, reduced));
+        QVERIFY(readPicture(reducedSource, reducedSink));
         // Fit is 96 × 64, fill 128 × 85: an eighth, 300 × 200, is still twice
-        // either.
-        QVERIFY(reduced.size == (PictureSize{300, 200}));
+        // either, and the view keeps the full size's scaling.
+        ViewGeometry expected = viewGeometry(options, 2400, 1600);
+        expected.sourceWidth = 300;
+        expected.sourceHeight = 200;
+        QVERIFY(reducedSink.geometry() == expected);
 
         ViewSink fullSink(options, ViewSink::Reduction::Off);
         MemorySource fullSource(bytesOf(jpeg));
