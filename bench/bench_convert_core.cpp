@@ -1,4 +1,5 @@
 #include "core/black_white_conversion.h"
+#include "core/dithering.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/rle.h"
@@ -76,6 +77,23 @@ void convertGreyscaleBench(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * screenPixels);
 }
 BENCHMARK(convertGreyscaleBench)->Name("convertGreyscale");
+
+// Quantising with each dithering, against the threshold (None) that the
+// converters use today: what a choice of dithering adds to Convert.
+template<auto quantise> void quantiseBench(benchmark::State& state)
+{
+    const SourceView source = sampleSource();
+    const Tone tone{Dithering(state.range(0)), false};
+    int value = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quantise(source, value, tone));
+        value = (value + 1) % 101;
+    }
+    state.SetLabel(std::string(ditheringName(tone.dithering)));
+    state.SetItemsProcessed(state.iterations() * screenPixels);
+}
+BENCHMARK(quantiseBench<quantiseBlackWhite>)->Name("quantiseBlackWhite")->DenseRange(0, 3);
+BENCHMARK(quantiseBench<quantiseGreyscale>)->Name("quantiseGreyscale")->DenseRange(0, 3);
 
 template<BitPlane (*makePlane)()> void compressBench(benchmark::State& state)
 {
