@@ -1,10 +1,20 @@
 #include "converters/converter_tool.h"
 
+#include "converters/picture_converter.h"
+#include "ui/file_dialog.h"
+
 #include <QTimer>
 
 ConverterTool::ConverterTool(ConverterKind kind, FileDialog* fileDialog)
-    : m_kind(kind), m_fileDialog(fileDialog ? fileDialog : &m_systemDialog)
-{}
+    : m_kind(kind), m_fileDialog(fileDialog)
+{
+    if (!m_fileDialog) {
+        m_systemDialog = std::make_unique<SystemFileDialog>();
+        m_fileDialog = m_systemDialog.get();
+    }
+}
+
+ConverterTool::~ConverterTool() = default;
 
 void ConverterTool::open(QWidget* owner)
 {

@@ -1,16 +1,15 @@
 #pragma once
 
-#include "core/screen.h"
+#include "core/converter_kind.h"
 #include "core/result.h"
-#include "ui/control_layout.h"
+#include "core/screen.h"
 
 #include <QDialog>
-#include <QSize>
 
 #include <functional>
-#include <span>
 #include <string>
 
+struct ConverterVariant;
 class DrawingArea;
 class FileDialog;
 class QCheckBox;
@@ -20,40 +19,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-
-enum class ConverterKind { BlackWhite, Greyscale };
-
-// Everything in which the two converter windows differ. A null text means none.
-struct ConverterVariant
-{
-    ConverterKind kind;
-    const char* objectName;
-    const char* title;
-    QSize clientSize;
-    const char* convertedName; // the converted preview's object name
-    const char* saveCaption;
-    const char* unchangedTip;
-    const char* convertedTip;
-    const char* loadTip;
-    const char* convertSaveTip;
-    bool sourceEditable;
-    const char* dataFilter;
-    std::span<const ControlPlace> layout;
-};
-
-const ConverterVariant& converterVariant(ConverterKind kind);
-
-// The greyscale converter's light and dark layer grids. They belong to the tool,
-// not to the window: a conversion replaces them, closing the window leaves them
-// as they are, and Convert & Save writes them. Until the first conversion of
-// the program's run they hold the empty picture (both all 0), which is what
-// Convert & Save then writes, as the black-and-white window writes its blank
-// preview.
-struct GreyLayers
-{
-    LayerGrid light{};
-    LayerGrid dark{};
-};
 
 // frmPicBW and frmPicGS: a picture file in, its top-left 128 × 64 pixels
 // converted to black and white or four greys by the brightness slider, and the
