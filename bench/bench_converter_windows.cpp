@@ -5,6 +5,7 @@
 #include "converters/picture_converter.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 #include "ui/window_font.h"
 
 #include <QApplication>
@@ -49,7 +50,7 @@ struct OpenConverter
 {
     explicit OpenConverter(ConverterKind kind)
         : dialog(folder.filePath(QStringLiteral("sample.bmp"))),
-          window(std::make_unique<PictureConverter>(kind, layers, dialog, nullptr))
+          window(std::make_unique<PictureConverter>(kind, layers, dialog, messages, nullptr))
     {
         QImageWriter(folder.filePath(QStringLiteral("sample.bmp")), "bmp").write(samplePicture());
         window->show();
@@ -59,6 +60,7 @@ struct OpenConverter
     QTemporaryDir folder;
     GreyLayers layers;
     FixedFileDialog dialog;
+    SystemMessageBox messages;
     std::unique_ptr<PictureConverter> window;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 class FileDialog;
+class MessageBox;
 class QString;
 
 // A picture converter tool of the main window. It lives as long as the program,
@@ -14,9 +15,10 @@ class QString;
 class ConverterTool : public Tool
 {
 public:
-    // `fileDialog`, if given, must outlive the tool; tests pass a fake.
-    // Without it the tool uses the system's.
-    explicit ConverterTool(ConverterKind kind, FileDialog* fileDialog = nullptr);
+    // `fileDialog` and `messageBox`, if given, must outlive the tool; tests
+    // pass fakes. Without them the tool uses the system's.
+    explicit ConverterTool(ConverterKind kind, FileDialog* fileDialog = nullptr,
+                           MessageBox* messageBox = nullptr);
     ~ConverterTool() override;
     void open(QWidget* owner) override;
     // Opens the window and, once it shows, loads `picture` as the Load picture
@@ -28,6 +30,8 @@ public:
 private:
     ConverterKind m_kind;
     std::unique_ptr<FileDialog> m_systemDialog;
+    std::unique_ptr<MessageBox> m_systemMessageBox;
     FileDialog* m_fileDialog;
+    MessageBox* m_messageBox;
     GreyLayers m_layers;
 };

@@ -13,6 +13,7 @@
 #include "picture_io/picture_loader.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 #include "ui/window_setup.h"
 
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,13 +48,12 @@ DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
 } // namespace
 
 PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
-                                   QWidget* owner)
-    : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog)
+                                   MessageBox& messageBox, QWidget* owner)
+    : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog),
+      m_messageBox(messageBox)
 {
     setUpFixedWindow(this, m_variant.objectName, QString::fromLatin1(m_variant.title),
                      m_variant.clientSize);
-
-    warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 
     picUnchanged = makePreview(this, "picUnchanged", m_variant.unchangedTip);
     m_converted = makePreview(this, m_variant.convertedName, m_variant.convertedTip);
@@ -200,6 +199,11 @@ void PictureConverter::cmdConvert_Save_Click()
         return;
     warnOnFailure(writeFileAtomically(QFile::encodeName(path).toStdString(),
                                       dataFile(chkCompressRLE->isChecked())));
+}
+
+void PictureConverter::warn(const QString& text)
+{
+    m_messageBox.warn(this, windowTitle(), text);
 }
 
 void PictureConverter::warnOnFailure(const Result<void>& done)

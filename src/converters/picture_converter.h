@@ -6,12 +6,12 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <string>
 
 struct ConverterVariant;
 class DrawingArea;
 class FileDialog;
+class MessageBox;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -28,8 +28,11 @@ class PictureConverter : public QDialog
     Q_OBJECT
 
 public:
+    // Failures the window cannot mend (an unreadable picture, an unwritable
+    // file) are told through `messageBox`, the text naming the file and the
+    // reason.
     PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
-                     QWidget* owner);
+                     MessageBox& messageBox, QWidget* owner);
 
     // Converts the source view anew into the converted preview (and, in the
     // greyscale window, the layer grids) at the slider's value, advancing the
@@ -40,11 +43,6 @@ public:
     // reads the picture's top-left corner into the source view and converts
     // it; or, if it cannot be read, leaves the window as it was and warns.
     void loadPicture(const QString& path);
-
-    // Tells the user of a failure the window cannot mend (an unreadable picture,
-    // an unwritable file); the text names the file and the reason. Shows a
-    // warning box unless replaced: tests replace it to read the text.
-    std::function<void(const QString& text)> warn;
 
 private:
     void cmdLoad_Click();
@@ -61,12 +59,14 @@ private:
     void showZoom(const DrawingArea& preview);
     // The picture data file of what the window shows now, plain or compressed.
     std::string dataFile(bool compressed) const;
+    void warn(const QString& text);
     // Tells the user why a save failed, naming the file; nothing when it worked.
     void warnOnFailure(const Result<void>& done);
 
     const ConverterVariant& m_variant;
     GreyLayers& m_layers;
     FileDialog& m_fileDialog;
+    MessageBox& m_messageBox;
 
     DrawingArea* picUnchanged;
     // picConvert in frmPicBW, picConverted in frmPicGS.

@@ -3,14 +3,15 @@
 // the keyboard, files written and read back.
 
 #include "cli_runner.h"
-#include "core/bit_plane.h"
 #include "converters/converter_tool.h"
 #include "converters/picture_converter.h"
+#include "core/bit_plane.h"
 #include "core/picture_data_file.h"
 #include "support/file_size_limit.h"
 #include "support/picture_bytes.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 #include "ui/window_font.h"
 
 #include <QBuffer>
@@ -69,14 +70,36 @@ public:
     QStringList answers;
 };
 
+// Keeps the text of every warning, each over its owner under its title.
+class FakeMessageBox : public MessageBox
+{
+public:
+    void warn(QWidget* owner, const QString& title, const QString& text) override
+    {
+        owners.append(owner);
+        titles.append(title);
+        texts.append(text);
+    }
+    void clear()
+    {
+        owners.clear();
+        titles.clear();
+        texts.clear();
+    }
+
+    QList<QWidget*> owners;
+    QStringList titles;
+    QStringList texts;
+};
+
 // An open converter window with its own grids, file dialog and message capture.
 class Converter
 {
 public:
     explicit Converter(ConverterKind kind)
-        : kind(kind), window(std::make_unique<PictureConverter>(kind, m_layers, dialog, nullptr))
+        : kind(kind),
+          window(std::make_unique<PictureConverter>(kind, m_layers, dialog, messages, nullptr))
     {
-        window->warn = [this](const QString& text) { warnings.append(text); };
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -121,10 +144,21 @@ public:
         click("cmdSave");
     }
 
+    // Warnings come over the window, titled as the window is.
+    QStringList warnings() const
+    {
+        for (int i = 0; i < messages.texts.size(); ++i) {
+            if (messages.owners.at(i) != window.get() ||
+                messages.titles.at(i) != window->windowTitle())
+                return {QStringLiteral("<a warning not over the window>")};
+        }
+        return messages.texts;
+    }
+
     ConverterKind kind;
     GreyLayers m_layers;
     FakeFileDialog dialog;
-    QStringList warnings;
+    FakeMessageBox messages;
     std::unique_ptr<PictureConverter> window;
 };
 
@@ -1071,7 +1105,7 @@ void TestConverterWindows::loadsTheTopLeftCornerOfEachFormat()
     for (ConverterKind kind : {ConverterKind::BlackWhite, ConverterKind::Greyscale}) {
         Converter c(kind);
         c.load(path);
-        QCOMPARE(c.warnings, QStringList());
+        QCOMPARE(c.warnings(), QStringList());
         QCOMPARE(c.sourcePath(), path);
         QString mismatch;
         QVERIFY2(showsPicture(c.source()->takeImage(), picture, tolerance, &mismatch),
@@ -1125,7 +1159,7 @@ void TestConverterWindows::unreadablePictureChangesNothing()
         Converter c(kind);
         // Also as the very first load, when there is nothing to keep.
         c.load(bad);
-        QCOMPARE(c.warnings.size(), 1);
+        QCOMPARE(c.warnings().size(), 1);
         QCOMPARE(c.sourcePath(), QString());
 
         c.load(good);
@@ -1133,12 +1167,12 @@ void TestConverterWindows::unreadablePictureChangesNothing()
         const QImage source = c.source()->takeImage();
         const QImage converted = c.converted()->takeImage();
         const GreyLayers layers = c.layers();
-        c.warnings.clear();
+        c.messages.clear();
         c.load(bad);
-        QCOMPARE(c.warnings.size(), 1);
+        QCOMPARE(c.warnings().size(), 1);
         const QString prefix = QStringLiteral("Cannot load %1: ").arg(bad);
-        QVERIFY2(c.warnings.first().startsWith(prefix), qPrintable(c.warnings.first()));
-        QVERIFY2(c.warnings.first().size() > prefix.size() + 3, qPrintable(c.warnings.first()));
+        QVERIFY2(c.warnings().first().startsWith(prefix), qPrintable(c.warnings().first()));
+        QVERIFY2(c.warnings().first().size() > prefix.size() + 3, qPrintable(c.warnings().first()));
         QCOMPARE(c.sourcePath(), good);
         QCOMPARE(c.source()->takeImage(), source);
         QCOMPARE(c.converted()->takeImage(), converted);
@@ -1160,7 +1194,7 @@ void TestConverterWindows::saveBeforeLoadDoesNothing()
         QTest::keyClick(c.slider(), Qt::Key_Left);
         c.click("cmdSave");
         QCOMPARE(c.dialog.requests.size(), 0);
-        QCOMPARE(c.warnings, QStringList());
+        QCOMPARE(c.warnings(), QStringList());
     }
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
 }
@@ -1180,7 +1214,7 @@ void TestConverterWindows::savedBitmapReadsBackExactly()
         const QString saved = m_dir.filePath(QStringLiteral("saved picture"));
         QFile::remove(saved);
         c.saveBitmap(saved);
-        QCOMPARE(c.warnings, QStringList());
+        QCOMPARE(c.warnings(), QStringList());
         QImageReader reader(saved);
         QCOMPARE(reader.format(), QByteArray("bmp"));
         const QImage back = reader.read().convertToFormat(QImage::Format_RGB32);
@@ -1225,7 +1259,7 @@ void TestConverterWindows::emptyPictureFiles()
     Converter c(kind);
     const QString path = m_dir.filePath(QStringLiteral("empty.inc"));
     c.exportData(path, compressed);
-    QCOMPARE(c.warnings, QStringList());
+    QCOMPARE(c.warnings(), QStringList());
     QCOMPARE(readFile(path), emptyFile(kind, compressed));
 
     // An all-white picture converts to the same file.
@@ -1315,7 +1349,7 @@ void TestConverterWindows::exportsRepeatIdenticallyAndChangeNothing()
     QVERIFY(readFile(plain).size() > 64 * 150);
     QCOMPARE(progress.size(), 0);
     QCOMPARE(c.converted()->takeImage(), converted);
-    QCOMPARE(c.warnings, QStringList());
+    QCOMPARE(c.warnings(), QStringList());
 }
 
 void TestConverterWindows::cancelWritesNothing_data()
@@ -1345,7 +1379,7 @@ void TestConverterWindows::cancelWritesNothing()
              QStringList{"p.bmp"});
     QCOMPARE(c.sourcePath(), picture);
     QCOMPARE(c.converted()->takeImage(), converted);
-    QCOMPARE(c.warnings, QStringList());
+    QCOMPARE(c.warnings(), QStringList());
 }
 
 void TestConverterWindows::failedWriteKeepsTheOldFileAndSaysWhy_data()
@@ -1393,11 +1427,11 @@ void TestConverterWindows::failedWriteKeepsTheOldFileAndSaysWhy()
 
     if (!missingFolder)
         QCOMPARE(readFile(target), old);
-    QCOMPARE(c.warnings.size(), 1);
-    QVERIFY2(c.warnings.first().contains(target), qPrintable(c.warnings.first()));
-    QVERIFY2(
-        c.warnings.first().contains(missingFolder ? "No such file or directory" : "File too large"),
-        qPrintable(c.warnings.first()));
+    QCOMPARE(c.warnings().size(), 1);
+    QVERIFY2(c.warnings().first().contains(target), qPrintable(c.warnings().first()));
+    QVERIFY2(c.warnings().first().contains(missingFolder ? "No such file or directory"
+                                                         : "File too large"),
+             qPrintable(c.warnings().first()));
 }
 
 void TestConverterWindows::savesIntoFifosAndThroughLinks_data()
@@ -1465,10 +1499,10 @@ void TestConverterWindows::savesIntoFifosAndThroughLinks()
     QCOMPARE(after.st_mode, before.st_mode);
     QCOMPARE(after.st_ino, before.st_ino);
     if (target == "socket") {
-        QCOMPARE(c.warnings, QStringList{path + ": cannot write: is a socket, not a file"});
+        QCOMPARE(c.warnings(), QStringList{path + ": cannot write: is a socket, not a file"});
         return;
     }
-    QCOMPARE(c.warnings, QStringList());
+    QCOMPARE(c.warnings(), QStringList());
     if (target == "fifo")
         QCOMPARE(received, readFile(reference));
     if (target == "link")
@@ -1516,7 +1550,7 @@ void TestConverterWindows::filesEqualTheCommandLineTools()
     c.exportData(out.filePath(QStringLiteral("window.inc")), false);
     c.exportData(out.filePath(QStringLiteral("window-rle.inc")), true);
     c.saveBitmap(out.filePath(QStringLiteral("window.bmp")));
-    QVERIFY(c.warnings.isEmpty());
+    QVERIFY(c.warnings().isEmpty());
 
     QCOMPARE(readFile(out.filePath(QStringLiteral("window.inc"))),
              cliPictureBytes(picture, level, grey, false));
