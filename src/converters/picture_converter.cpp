@@ -14,6 +14,7 @@
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
+#include "ui/progress_steps.h"
 #include "ui/window_setup.h"
 
 #include <QCheckBox>
@@ -110,10 +111,9 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
     connect(sliSetting, &QSlider::actionTriggered, this, &PictureConverter::sliSetting_Scroll);
     connect(sliSetting, &QSlider::valueChanged, this, &PictureConverter::sliSetting_Change);
     connect(picUnchanged, &DrawingArea::clicked, this, &PictureConverter::picUnchanged_Click);
-    if (kind == ConverterKind::Greyscale)
-        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConverted_Click);
-    else
-        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConvert_Click);
+    connect(m_converted, &DrawingArea::clicked, this,
+            kind == ConverterKind::Greyscale ? &PictureConverter::picConverted_Click
+                                             : &PictureConverter::picConvert_Click);
 }
 
 void PictureConverter::cmdLoad_Click()
@@ -165,7 +165,7 @@ void PictureConverter::picConvert_Click()
 
 void PictureConverter::picConverted_Click()
 {
-    showZoom(*m_converted);
+    picConvert_Click();
 }
 
 void PictureConverter::showZoom(const DrawingArea& preview)
@@ -184,7 +184,7 @@ void PictureConverter::cmdSave_Click()
     if (path.isEmpty())
         return;
     const std::vector<std::uint8_t> bitmap =
-        encodeBitmap(screenWidth, screenHeight, sourceViewOf(m_converted->takeImage()));
+        encodeBitmap(screenWidth, screenHeight, shownConverted());
     warnOnFailure(
         writeFileAtomically(QFile::encodeName(path).toStdString(),
                             {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
@@ -219,55 +219,40 @@ std::string PictureConverter::dataFile(bool compressed) const
         text = greyscaleDataFile(bitPlaneFromGrid(m_layers.light), bitPlaneFromGrid(m_layers.dark),
                                  compressed);
     } else {
-        text = blackWhiteDataFile(bitPlaneFromPixels(sourceViewOf(m_converted->takeImage())),
-                                  compressed);
+        text = blackWhiteDataFile(bitPlaneFromPixels(shownConverted()), compressed);
     }
     return text;
 }
 
+SourceView PictureConverter::shownSource() const
+{
+    SourceView shown;
+    picUnchanged->readColours(shown);
+    return shown;
+}
+
+SourceView PictureConverter::shownConverted() const
+{
+    SourceView shown;
+    m_converted->readColours(shown);
+    return shown;
+}
+
 void PictureConverter::Convert()
 {
-    // A conversion takes well under a frame, so no single row of it could ever be
-    // seen. The preview and the progress bar are therefore repainted once, when
-    // it is done: repainting the bar at each of its 64 steps and marking the
-    // preview dirty at each of its 8192 pixels made Convert four times slower.
-    m_converted->setUpdatesEnabled(false);
-    prgLoad->setUpdatesEnabled(false);
-    if (m_variant.kind == ConverterKind::Greyscale)
-        convertGreyscale(sliSetting->value());
-    else
-        convertBlackWhite(sliSetting->value());
-    prgLoad->setValue(0);
-    prgLoad->setUpdatesEnabled(true);
-    m_converted->setUpdatesEnabled(true);
-}
-
-void PictureConverter::convertBlackWhite(int sliderValue)
-{
-    // Each conversion starts again from the source picture, so nothing of an
-    // earlier one (at another slider value) survives.
-    m_converted->copyPicture(*picUnchanged);
-    // Every pixel is read before it is written, so reading them all first
-    // gives the same colours.
-    const SourceView shown = sourceViewOf(m_converted->takeImage());
-    const double threshold = blackWhiteThreshold(sliderValue);
-    for (int y = 0; y < screenHeight; ++y) {
-        prgLoad->setValue(y);
-        for (int x = 0; x < screenWidth; ++x)
-            m_converted->setPoint(QPointF(x, y),
-                                  blackWhitePixel(shown[pixelIndex(x, y)], threshold));
+    // Each conversion starts again from what the source view shows, so nothing
+    // of an earlier one (at another slider value) survives.
+    const SourceView source = shownSource();
+    const int value = sliSetting->value();
+    if (m_variant.kind == ConverterKind::Greyscale) {
+        const GreyscaleResult result = convertGreyscale(source, value);
+        m_layers.light = result.light;
+        m_layers.dark = result.dark;
+        m_converted->showColours(result.preview);
+    } else {
+        m_converted->showColours(convertBlackWhite(source, value));
     }
-}
-
-void PictureConverter::convertGreyscale(int sliderValue)
-{
-    const GreyscaleResult result =
-        ::convertGreyscale(sourceViewOf(picUnchanged->takeImage()), sliderValue);
-    m_layers.light = result.light;
-    m_layers.dark = result.dark;
-    for (int y = 0; y < screenHeight; ++y) {
-        prgLoad->setValue(y);
-        for (int x = 0; x < screenWidth; ++x)
-            m_converted->setPoint(QPointF(x, y), result.preview[pixelIndex(x, y)]);
-    }
+    // The bar goes through the rows, one step a row. The whole conversion
+    // takes microseconds, so it does so unseen, and ends at 0.
+    stepThroughUnseen(prgLoad, screenHeight);
 }

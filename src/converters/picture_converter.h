@@ -54,9 +54,11 @@ private:
     void cmdSave_Click();
     void cmdConvert_Save_Click();
 
-    void convertBlackWhite(int sliderValue);
-    void convertGreyscale(int sliderValue);
+    // Both previews zoom the same way; each keeps the handler of its name.
     void showZoom(const DrawingArea& preview);
+    // What the source view and the converted preview show, colour numbers.
+    SourceView shownSource() const;
+    SourceView shownConverted() const;
     // The picture data file of what the window shows now, plain or compressed.
     std::string dataFile(bool compressed) const;
     void warn(const QString& text);
