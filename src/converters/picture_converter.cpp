@@ -10,7 +10,7 @@
 #include "core/printable_name.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
-#include "picture_io/picture_loader.h"
+#include "picture_io/picture_file.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
@@ -132,14 +132,15 @@ void PictureConverter::loadPicture(const QString& path)
     // leaves the window as it was, the previous path included.
     const QString previousPath = txtSource->text();
     txtSource->setText(path);
-    const LoadedPicture picture = loadPictureCorner(txtSource->text(), {screenWidth, screenHeight});
-    if (!picture.ok()) {
+    const Result<PictureCorner> picture =
+        readPictureFile(QFile::encodeName(path).toStdString(), screenWidth, screenHeight);
+    if (!picture) {
         txtSource->setText(previousPath);
         warn(QStringLiteral("Cannot load %1: %2")
-                 .arg(QDir::toNativeSeparators(path), picture.error));
+                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(picture.error().why)));
         return;
     }
-    picUnchanged->showPicture(picture.corner);
+    picUnchanged->showPicture(*picture);
     Convert();
 }
 

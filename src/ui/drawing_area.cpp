@@ -1,6 +1,6 @@
 #include "ui/drawing_area.h"
 
-#include "picture_io/picture_loader.h"
+#include "picture_io/picture_on_background.h"
 #include "ui/colour_rgb.h"
 
 #include <QMouseEvent>
@@ -179,11 +179,10 @@ void DrawingArea::setPoint(QPointF point, Colour colour)
     update();
 }
 
-void DrawingArea::showPicture(const QImage& picture)
+void DrawingArea::showPicture(const PictureCorner& picture)
 {
     fitImage();
-    m_image = pictureOnBackground(picture, m_image.size(), m_backColor);
-    update();
+    showColours(pictureOnBackground(picture, m_image.width(), m_image.height(), m_backColor));
 }
 
 void DrawingArea::showColours(std::span<const Colour> colours)

@@ -9,6 +9,8 @@
 
 #include <span>
 
+struct PictureCorner;
+
 // A rectangular area that keeps its own image in memory and through which the
 // windows draw and read pixels: the sprite canvas and preview, the pen and
 // colour swatches, the converters' previews.
@@ -47,7 +49,7 @@ public:
     void setPoint(QPointF point, Colour colour);
     // The background with `picture` drawn unscaled at the top left, cut at the
     // edges; its transparent pixels show the background.
-    void showPicture(const QImage& picture);
+    void showPicture(const PictureCorner& picture);
 
     // Whole images as colour numbers, row by row from the top, one per pixel
     // (not per unit), width() to a row. showColours writes as many pixels as

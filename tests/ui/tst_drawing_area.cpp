@@ -1,6 +1,7 @@
 // The drawing area that backs every picture control: exact colours, units,
 // pictures and the mouse event convention.
 
+#include "picture_io/picture_reader.h"
 #include "ui/drawing_area.h"
 
 #include <QSignalSpy>
@@ -98,19 +99,20 @@ void TestDrawingArea::pointsOutsideTheAreaAreHarmless()
 
 void TestDrawingArea::showPictureDrawsUnscaledOnTheBackground()
 {
-    QImage picture(300, 40, QImage::Format_ARGB32);
-    picture.fill(qRgb(10, 20, 30));
-    picture.setPixel(0, 0, qRgb(1, 2, 3));
-    picture.setPixel(127, 39, qRgb(4, 5, 6));
-    picture.setPixel(5, 5, qRgba(0, 0, 0, 0)); // transparent: shows the background
+    PictureCorner picture{300, 40, std::vector<Rgba>(300 * 40, Rgba{10, 20, 30, 255})};
+    picture.pixels[0] = {1, 2, 3, 255};
+    picture.pixels[39 * 300 + 127] = {4, 5, 6, 255};
+    picture.pixels[5 * 300 + 5] = {0, 0, 0, 0}; // transparent: shows the background
     DrawingArea area;
     area.resize(128, 64);
+    area.setBackColor(colours::lightGrey);
     area.fillRectangle({0, 0}, {127, 63}, colours::black); // gone after show picture
     area.showPicture(picture);
     QCOMPARE(area.readPoint({0, 0}), colourFromRgb(1, 2, 3));
     QCOMPARE(area.readPoint({127, 39}), colourFromRgb(4, 5, 6));
-    QCOMPARE(area.readPoint({5, 5}), colours::white);
-    QCOMPARE(area.readPoint({10, 40}), colours::white);
+    QCOMPARE(area.readPoint({6, 5}), colourFromRgb(10, 20, 30));
+    QCOMPARE(area.readPoint({5, 5}), colours::lightGrey);
+    QCOMPARE(area.readPoint({10, 40}), colours::lightGrey);
 }
 
 void TestDrawingArea::coloursGoInAndOutRowByRow()
