@@ -10,7 +10,7 @@ PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_sprite_code fuzz_data_file fuzz_rle fuzz_picture_loader
+FUZZ_TARGETS := fuzz_sprite_code fuzz_data_file fuzz_rle fuzz_picture_reader
 
 .PHONY: run test test-asan fuzz deps build
 

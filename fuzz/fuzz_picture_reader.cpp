@@ -1,8 +1,10 @@
-// The streaming picture reader from bytes, as dotwright-cli will read files:
-// whatever the bytes claim, it answers with a corner of at most 128 × 64
-// pixels or with one of its one-line reasons.
+// The streaming picture reader from bytes, as the windows and dotwright-cli
+// read files: whatever the bytes claim, it answers with a corner of at most
+// 128 × 64 pixels or with one of its one-line reasons, and the corner drawn
+// onto white leaves the rest of the area white.
 
 #include "picture_io/byte_source.h"
+#include "picture_io/picture_on_background.h"
 #include "picture_io/picture_reader.h"
 
 #include <cstddef>
@@ -24,6 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (corner->width < 1 || corner->width > 128 || corner->height < 1 || corner->height > 64 ||
         corner->pixels.size() != std::size_t(corner->width) * std::size_t(corner->height))
+        std::abort();
+    const std::vector<Colour> shown = pictureOnBackground(*corner, 128, 64, colours::white);
+    if (shown.size() != 128 * 64)
+        std::abort();
+    if (corner->width < 128 && shown[127] != colours::white)
+        std::abort();
+    if (corner->height < 64 && shown[63 * 128] != colours::white)
         std::abort();
     return 0;
 }

@@ -2,8 +2,7 @@
 #include "core/printable_name.h"
 #include "picture_io/output_files.h"
 
-#include <QCoreApplication>
-
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -30,10 +29,11 @@ void openClosedStandardDescriptors()
     }
 }
 
-// The libraries under the toolkit report trouble on standard error themselves
-// ("libpng error: Read Error"), beside the toolkit's warnings; a failure must
-// print one line, the tool's own. So standard error is kept under another
-// descriptor for that line, and descriptor 2 goes to /dev/null.
+// The picture libraries report to the decoders, but one that still printed its
+// own complaint on standard error ("libpng error: Read Error") would stand
+// beside ours, and a failure must print one line, the tool's own. So standard
+// error is kept under another descriptor for that line, and descriptor 2 goes
+// to /dev/null.
 FILE* takeStandardError()
 {
     const int kept = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
@@ -56,11 +56,9 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     installWriteCleanup();
     FILE* messages = takeStandardError();
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    // The toolkit's picture format plug-ins are found through the application
-    // object; it needs no display.
-    const QCoreApplication application(argc, argv);
-
+    // The system's reasons ("No space left on device") in the user's language,
+    // as the windows give them.
+    std::setlocale(LC_ALL, "");
     // File names are bytes: they stay exactly as the shell passed them.
     const std::vector<std::string> arguments(argv, argv + argc);
     FileSource input = FileSource::borrow(STDIN_FILENO);

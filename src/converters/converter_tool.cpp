@@ -1,20 +1,35 @@
 #include "converters/converter_tool.h"
 
+#include "converters/picture_converter.h"
+#include "ui/file_dialog.h"
+#include "ui/message_box.h"
+
 #include <QTimer>
 
-ConverterTool::ConverterTool(ConverterKind kind, FileDialog* fileDialog)
-    : m_kind(kind), m_fileDialog(fileDialog ? fileDialog : &m_systemDialog)
-{}
+ConverterTool::ConverterTool(ConverterKind kind, FileDialog* fileDialog, MessageBox* messageBox)
+    : m_kind(kind), m_fileDialog(fileDialog), m_messageBox(messageBox)
+{
+    if (!m_fileDialog) {
+        m_systemDialog = std::make_unique<SystemFileDialog>();
+        m_fileDialog = m_systemDialog.get();
+    }
+    if (!m_messageBox) {
+        m_systemMessageBox = std::make_unique<SystemMessageBox>();
+        m_messageBox = m_systemMessageBox.get();
+    }
+}
+
+ConverterTool::~ConverterTool() = default;
 
 void ConverterTool::open(QWidget* owner)
 {
-    PictureConverter window(m_kind, m_layers, *m_fileDialog, owner);
+    PictureConverter window(m_kind, m_layers, *m_fileDialog, *m_messageBox, owner);
     window.exec();
 }
 
 void ConverterTool::openWithPicture(QWidget* owner, const QString& picture)
 {
-    PictureConverter window(m_kind, m_layers, *m_fileDialog, owner);
+    PictureConverter window(m_kind, m_layers, *m_fileDialog, *m_messageBox, owner);
     QTimer::singleShot(0, &window, [&window, &picture] { window.loadPicture(picture); });
     window.exec();
 }

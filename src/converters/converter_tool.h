@@ -1,8 +1,13 @@
 #pragma once
 
-#include "converters/picture_converter.h"
-#include "ui/file_dialog.h"
+#include "core/converter_kind.h"
 #include "ui/tool.h"
+
+#include <memory>
+
+class FileDialog;
+class MessageBox;
+class QString;
 
 // A picture converter tool of the main window. It lives as long as the program,
 // keeps the greyscale layer grids, which outlive the window, and opens a fresh
@@ -10,8 +15,11 @@
 class ConverterTool : public Tool
 {
 public:
-    // `fileDialog`, if given, must outlive the tool; tests pass a fake.
-    explicit ConverterTool(ConverterKind kind, FileDialog* fileDialog = nullptr);
+    // `fileDialog` and `messageBox`, if given, must outlive the tool; tests
+    // pass fakes. Without them the tool uses the system's.
+    explicit ConverterTool(ConverterKind kind, FileDialog* fileDialog = nullptr,
+                           MessageBox* messageBox = nullptr);
+    ~ConverterTool() override;
     void open(QWidget* owner) override;
     // Opens the window and, once it shows, loads `picture` as the Load picture
     // button does after its dialog, so that a failure's message appears over it.
@@ -21,7 +29,9 @@ public:
 
 private:
     ConverterKind m_kind;
-    SystemFileDialog m_systemDialog;
+    std::unique_ptr<FileDialog> m_systemDialog;
+    std::unique_ptr<MessageBox> m_systemMessageBox;
     FileDialog* m_fileDialog;
+    MessageBox* m_messageBox;
     GreyLayers m_layers;
 };

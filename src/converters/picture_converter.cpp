@@ -1,5 +1,6 @@
 #include "converters/picture_converter.h"
 
+#include "converters/converter_variants.h"
 #include "converters/zoom_cursor.h"
 #include "converters/zoom_viewer.h"
 #include "core/bit_plane.h"
@@ -9,9 +10,11 @@
 #include "core/printable_name.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
-#include "picture_io/picture_loader.h"
+#include "picture_io/picture_file.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
+#include "ui/progress_steps.h"
 #include "ui/window_setup.h"
 
 #include <QCheckBox>
@@ -19,75 +22,16 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-
-#include <array>
 
 namespace {
 
 const QString pictureFilter =
     QStringLiteral("Pictures (*.bmp;*.gif;*.jpg;*.ico)|*.bmp;*.gif;*.jpg;*.ico");
 const QString bitmapFilter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
-
-// Layouts in pixels of the client area: left, top, width, height. The two
-// windows differ only in the converted preview's name.
-constexpr std::array<ControlPlace, 12> converterLayout(const char* convertedName)
-{
-    return {{
-        {"picUnchanged", {8, 8, 128, 64}},
-        {convertedName, {144, 8, 128, 64}},
-        {"cmdLoad", {8, 80, 129, 25}},
-        {"cmdSave", {144, 80, 129, 25}},
-        {"txtSource", {8, 112, 129, 19}},
-        {"sliSetting", {144, 112, 129, 17}},
-        {"lblValue", {152, 128, 121, 17}},
-        {"cmdConvert_Save", {8, 136, 129, 25}},
-        {"prgLoad", {144, 152, 129, 9}},
-        {"chkCompressRLE", {8, 168, 129, 17}},
-        {"optRLEBytes", {144, 168, 57, 17}},
-        {"optRLEBits", {208, 168, 57, 17}},
-    }};
-}
-
-constexpr auto blackWhiteLayout = converterLayout("picConvert");
-constexpr auto greyscaleLayout = converterLayout("picConverted");
-
-const ConverterVariant variants[] = {
-    {
-        .kind = ConverterKind::BlackWhite,
-        .objectName = "frmPicBW",
-        .title = "Picture-Converter for Black&White Pictures",
-        .clientSize = {281, 188},
-        .convertedName = "picConvert",
-        .saveCaption = "Save picture as B&&W",
-        .unchangedTip = "Original look",
-        .convertedTip = "Converted preview",
-        .loadTip = "load a picture",
-        .convertSaveTip = "Convert to Black&White and save",
-        .sourceEditable = true,
-        .dataFilter = "Binary data (*.inc;*.asm;*.txt)|*.inc;*.asm;*.txt",
-        .layout = blackWhiteLayout,
-    },
-    {
-        .kind = ConverterKind::Greyscale,
-        .objectName = "frmPicGS",
-        .title = "Picture-Converter for Greyscale Pictures",
-        .clientSize = {281, 186},
-        .convertedName = "picConverted",
-        .saveCaption = "Save picture as grey",
-        .unchangedTip = nullptr,
-        .convertedTip = nullptr,
-        .loadTip = nullptr,
-        .convertSaveTip = nullptr,
-        .sourceEditable = false,
-        .dataFilter = "Binary Data (*.inc;*.asm;*.txt)|*.inc;*.asm;*.txt",
-        .layout = greyscaleLayout,
-    },
-};
 
 QString textOf(const char* text)
 {
@@ -104,19 +48,13 @@ DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
 
 } // namespace
 
-const ConverterVariant& converterVariant(ConverterKind kind)
-{
-    return kind == ConverterKind::Greyscale ? variants[1] : variants[0];
-}
-
 PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
-                                   QWidget* owner)
-    : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog)
+                                   MessageBox& messageBox, QWidget* owner)
+    : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog),
+      m_messageBox(messageBox)
 {
     setUpFixedWindow(this, m_variant.objectName, QString::fromLatin1(m_variant.title),
                      m_variant.clientSize);
-
-    warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 
     picUnchanged = makePreview(this, "picUnchanged", m_variant.unchangedTip);
     m_converted = makePreview(this, m_variant.convertedName, m_variant.convertedTip);
@@ -173,10 +111,9 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
     connect(sliSetting, &QSlider::actionTriggered, this, &PictureConverter::sliSetting_Scroll);
     connect(sliSetting, &QSlider::valueChanged, this, &PictureConverter::sliSetting_Change);
     connect(picUnchanged, &DrawingArea::clicked, this, &PictureConverter::picUnchanged_Click);
-    if (kind == ConverterKind::Greyscale)
-        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConverted_Click);
-    else
-        connect(m_converted, &DrawingArea::clicked, this, &PictureConverter::picConvert_Click);
+    connect(m_converted, &DrawingArea::clicked, this,
+            kind == ConverterKind::Greyscale ? &PictureConverter::picConverted_Click
+                                             : &PictureConverter::picConvert_Click);
 }
 
 void PictureConverter::cmdLoad_Click()
@@ -195,14 +132,15 @@ void PictureConverter::loadPicture(const QString& path)
     // leaves the window as it was, the previous path included.
     const QString previousPath = txtSource->text();
     txtSource->setText(path);
-    const LoadedPicture picture = loadPictureCorner(txtSource->text(), {screenWidth, screenHeight});
-    if (!picture.ok()) {
+    const Result<PictureCorner> picture =
+        readPictureFile(QFile::encodeName(path).toStdString(), screenWidth, screenHeight);
+    if (!picture) {
         txtSource->setText(previousPath);
         warn(QStringLiteral("Cannot load %1: %2")
-                 .arg(QDir::toNativeSeparators(path), picture.error));
+                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(picture.error().why)));
         return;
     }
-    picUnchanged->showPicture(picture.corner);
+    picUnchanged->showPicture(*picture);
     Convert();
 }
 
@@ -228,7 +166,7 @@ void PictureConverter::picConvert_Click()
 
 void PictureConverter::picConverted_Click()
 {
-    showZoom(*m_converted);
+    picConvert_Click();
 }
 
 void PictureConverter::showZoom(const DrawingArea& preview)
@@ -247,7 +185,7 @@ void PictureConverter::cmdSave_Click()
     if (path.isEmpty())
         return;
     const std::vector<std::uint8_t> bitmap =
-        encodeBitmap(screenWidth, screenHeight, sourceViewOf(m_converted->takeImage()));
+        encodeBitmap(screenWidth, screenHeight, shownConverted());
     warnOnFailure(
         writeFileAtomically(QFile::encodeName(path).toStdString(),
                             {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
@@ -264,6 +202,11 @@ void PictureConverter::cmdConvert_Save_Click()
                                       dataFile(chkCompressRLE->isChecked())));
 }
 
+void PictureConverter::warn(const QString& text)
+{
+    m_messageBox.warn(this, windowTitle(), text);
+}
+
 void PictureConverter::warnOnFailure(const Result<void>& done)
 {
     if (!done)
@@ -277,55 +220,40 @@ std::string PictureConverter::dataFile(bool compressed) const
         text = greyscaleDataFile(bitPlaneFromGrid(m_layers.light), bitPlaneFromGrid(m_layers.dark),
                                  compressed);
     } else {
-        text = blackWhiteDataFile(bitPlaneFromPixels(sourceViewOf(m_converted->takeImage())),
-                                  compressed);
+        text = blackWhiteDataFile(bitPlaneFromPixels(shownConverted()), compressed);
     }
     return text;
 }
 
+SourceView PictureConverter::shownSource() const
+{
+    SourceView shown;
+    picUnchanged->readColours(shown);
+    return shown;
+}
+
+SourceView PictureConverter::shownConverted() const
+{
+    SourceView shown;
+    m_converted->readColours(shown);
+    return shown;
+}
+
 void PictureConverter::Convert()
 {
-    // A conversion takes well under a frame, so no single row of it could ever be
-    // seen. The preview and the progress bar are therefore repainted once, when
-    // it is done: repainting the bar at each of its 64 steps and marking the
-    // preview dirty at each of its 8192 pixels made Convert four times slower.
-    m_converted->setUpdatesEnabled(false);
-    prgLoad->setUpdatesEnabled(false);
-    if (m_variant.kind == ConverterKind::Greyscale)
-        convertGreyscale(sliSetting->value());
-    else
-        convertBlackWhite(sliSetting->value());
-    prgLoad->setValue(0);
-    prgLoad->setUpdatesEnabled(true);
-    m_converted->setUpdatesEnabled(true);
-}
-
-void PictureConverter::convertBlackWhite(int sliderValue)
-{
-    // Each conversion starts again from the source picture, so nothing of an
-    // earlier one (at another slider value) survives.
-    m_converted->copyPicture(*picUnchanged);
-    // Every pixel is read before it is written, so reading them all first
-    // gives the same colours.
-    const SourceView shown = sourceViewOf(m_converted->takeImage());
-    const double threshold = blackWhiteThreshold(sliderValue);
-    for (int y = 0; y < screenHeight; ++y) {
-        prgLoad->setValue(y);
-        for (int x = 0; x < screenWidth; ++x)
-            m_converted->setPoint(QPointF(x, y),
-                                  blackWhitePixel(shown[pixelIndex(x, y)], threshold));
+    // Each conversion starts again from what the source view shows, so nothing
+    // of an earlier one (at another slider value) survives.
+    const SourceView source = shownSource();
+    const int value = sliSetting->value();
+    if (m_variant.kind == ConverterKind::Greyscale) {
+        const GreyscaleResult result = convertGreyscale(source, value);
+        m_layers.light = result.light;
+        m_layers.dark = result.dark;
+        m_converted->showColours(result.preview);
+    } else {
+        m_converted->showColours(convertBlackWhite(source, value));
     }
-}
-
-void PictureConverter::convertGreyscale(int sliderValue)
-{
-    const GreyscaleResult result =
-        ::convertGreyscale(sourceViewOf(picUnchanged->takeImage()), sliderValue);
-    m_layers.light = result.light;
-    m_layers.dark = result.dark;
-    for (int y = 0; y < screenHeight; ++y) {
-        prgLoad->setValue(y);
-        for (int x = 0; x < screenWidth; ++x)
-            m_converted->setPoint(QPointF(x, y), result.preview[pixelIndex(x, y)]);
-    }
+    // The bar goes through the rows, one step a row. The whole conversion
+    // takes microseconds, so it does so unseen, and ends at 0.
+    stepThroughUnseen(prgLoad, screenHeight);
 }

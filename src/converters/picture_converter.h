@@ -1,18 +1,17 @@
 #pragma once
 
-#include "core/screen.h"
+#include "core/converter_kind.h"
 #include "core/result.h"
-#include "ui/control_layout.h"
+#include "core/screen.h"
 
 #include <QDialog>
-#include <QSize>
 
-#include <functional>
-#include <span>
 #include <string>
 
+struct ConverterVariant;
 class DrawingArea;
 class FileDialog;
+class MessageBox;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,40 +19,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-
-enum class ConverterKind { BlackWhite, Greyscale };
-
-// Everything in which the two converter windows differ. A null text means none.
-struct ConverterVariant
-{
-    ConverterKind kind;
-    const char* objectName;
-    const char* title;
-    QSize clientSize;
-    const char* convertedName; // the converted preview's object name
-    const char* saveCaption;
-    const char* unchangedTip;
-    const char* convertedTip;
-    const char* loadTip;
-    const char* convertSaveTip;
-    bool sourceEditable;
-    const char* dataFilter;
-    std::span<const ControlPlace> layout;
-};
-
-const ConverterVariant& converterVariant(ConverterKind kind);
-
-// The greyscale converter's light and dark layer grids. They belong to the tool,
-// not to the window: a conversion replaces them, closing the window leaves them
-// as they are, and Convert & Save writes them. Until the first conversion of
-// the program's run they hold the empty picture (both all 0), which is what
-// Convert & Save then writes, as the black-and-white window writes its blank
-// preview.
-struct GreyLayers
-{
-    LayerGrid light{};
-    LayerGrid dark{};
-};
 
 // frmPicBW and frmPicGS: a picture file in, its top-left 128 × 64 pixels
 // converted to black and white or four greys by the brightness slider, and the
@@ -63,8 +28,11 @@ class PictureConverter : public QDialog
     Q_OBJECT
 
 public:
+    // Failures the window cannot mend (an unreadable picture, an unwritable
+    // file) are told through `messageBox`, the text naming the file and the
+    // reason.
     PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
-                     QWidget* owner);
+                     MessageBox& messageBox, QWidget* owner);
 
     // Converts the source view anew into the converted preview (and, in the
     // greyscale window, the layer grids) at the slider's value, advancing the
@@ -76,11 +44,6 @@ public:
     // it; or, if it cannot be read, leaves the window as it was and warns.
     void loadPicture(const QString& path);
 
-    // Tells the user of a failure the window cannot mend (an unreadable picture,
-    // an unwritable file); the text names the file and the reason. Shows a
-    // warning box unless replaced: tests replace it to read the text.
-    std::function<void(const QString& text)> warn;
-
 private:
     void cmdLoad_Click();
     void sliSetting_Scroll();
@@ -91,17 +54,21 @@ private:
     void cmdSave_Click();
     void cmdConvert_Save_Click();
 
-    void convertBlackWhite(int sliderValue);
-    void convertGreyscale(int sliderValue);
+    // Both previews zoom the same way; each keeps the handler of its name.
     void showZoom(const DrawingArea& preview);
+    // What the source view and the converted preview show, colour numbers.
+    SourceView shownSource() const;
+    SourceView shownConverted() const;
     // The picture data file of what the window shows now, plain or compressed.
     std::string dataFile(bool compressed) const;
+    void warn(const QString& text);
     // Tells the user why a save failed, naming the file; nothing when it worked.
     void warnOnFailure(const Result<void>& done);
 
     const ConverterVariant& m_variant;
     GreyLayers& m_layers;
     FileDialog& m_fileDialog;
+    MessageBox& m_messageBox;
 
     DrawingArea* picUnchanged;
     // picConvert in frmPicBW, picConverted in frmPicGS.

@@ -1,10 +1,8 @@
 #include "converters/zoom_viewer.h"
 
 #include "ui/control_layout.h"
+#include "ui/image_display.h"
 #include "ui/window_setup.h"
-
-#include <QMouseEvent>
-#include <QPainter>
 
 namespace {
 
@@ -12,54 +10,7 @@ const ControlPlace zoomLayout[] = {
     {"imgZoom", {8, 8, 640, 320}},
 };
 
-// A click is a press and a release of the left button, both on the control.
-bool isLeftPress(const QMouseEvent* event)
-{
-    return event->button() == Qt::LeftButton;
-}
-
-bool isLeftReleaseInside(const QMouseEvent* event, const QWidget* widget)
-{
-    return event->button() == Qt::LeftButton &&
-           widget->rect().contains(event->position().toPoint());
-}
-
 } // namespace
-
-ImageDisplay::ImageDisplay(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void ImageDisplay::setPicture(const QImage& picture)
-{
-    m_picture = picture;
-    update();
-}
-
-void ImageDisplay::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    // Without smoothing the stretched pixels keep their exact colours.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (m_picture.isNull())
-        painter.fillRect(rect(), palette().window());
-    else
-        painter.drawImage(rect(), m_picture);
-}
-
-void ImageDisplay::mousePressEvent(QMouseEvent* event)
-{
-    m_pressed = isLeftPress(event);
-}
-
-void ImageDisplay::mouseReleaseEvent(QMouseEvent* event)
-{
-    const bool click = m_pressed && isLeftReleaseInside(event, this);
-    m_pressed = false;
-    if (click)
-        emit clicked();
-}
 
 ZoomViewer::ZoomViewer(const QImage& picture, QWidget* owner) : QDialog(owner)
 {
@@ -75,14 +26,13 @@ ZoomViewer::ZoomViewer(const QImage& picture, QWidget* owner) : QDialog(owner)
 
 void ZoomViewer::mousePressEvent(QMouseEvent* event)
 {
-    m_pressed = isLeftPress(event);
+    m_click.press(event);
     QDialog::mousePressEvent(event);
 }
 
 void ZoomViewer::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_pressed && isLeftReleaseInside(event, this);
-    m_pressed = false;
+    const bool click = m_click.release(event, this);
     QDialog::mouseReleaseEvent(event);
     if (click)
         Form_Click();

@@ -1,25 +1,18 @@
 #include "ui/drawing_area.h"
 
-#include "picture_io/picture_loader.h"
+#include "picture_io/picture_on_background.h"
+#include "ui/colour_rgb.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <qdrawutil.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
-
-QRgb rgbOf(Colour c)
-{
-    return qRgb(redOf(c), greenOf(c), blueOf(c));
-}
-
-Colour colourOf(QRgb rgb)
-{
-    return colourFromRgb(qRed(rgb), qGreen(rgb), qBlue(rgb));
-}
 
 int buttonValue(Qt::MouseButton button)
 {
@@ -58,26 +51,40 @@ int pixelIndex(double pixels)
     return static_cast<int>(std::floor(pixels));
 }
 
+// `image` at `size`: its pixels at the top left, the background beyond them.
+QImage fitted(const QImage& image, QSize size, Colour background)
+{
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(rgbOf(background));
+    const int width = std::min(image.width(), size.width());
+    const int height = std::min(image.height(), size.height());
+    for (int y = 0; y < height; ++y)
+        std::memcpy(result.scanLine(y), image.constScanLine(y), std::size_t(width) * sizeof(QRgb));
+    return result;
+}
+
 } // namespace
 
 DrawingArea::DrawingArea(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    fitImage();
 }
 
-QImage& DrawingArea::image() const
+QSize DrawingArea::imageSize() const
 {
-    const QSize wanted = size().expandedTo(QSize(1, 1));
-    if (m_image.size() != wanted) {
-        QImage resized(wanted, QImage::Format_RGB32);
-        resized.fill(rgbOf(m_backColor));
-        if (!m_image.isNull()) {
-            QPainter painter(&resized);
-            painter.drawImage(0, 0, m_image);
-        }
-        m_image = resized;
-    }
-    return m_image;
+    return size().expandedTo(QSize(1, 1));
+}
+
+void DrawingArea::fitImage()
+{
+    if (m_image.size() != imageSize())
+        m_image = fitted(m_image, imageSize(), m_backColor);
+}
+
+void DrawingArea::resizeEvent(QResizeEvent*)
+{
+    fitImage();
 }
 
 void DrawingArea::setUserScale(double unitsWide, double unitsHigh)
@@ -101,18 +108,19 @@ void DrawingArea::setBackColor(Colour colour)
 
 void DrawingArea::clear()
 {
-    m_picture = QImage();
-    image().fill(rgbOf(m_backColor));
+    fitImage();
+    m_image.fill(rgbOf(m_backColor));
     update();
 }
 
-bool DrawingArea::pixelOf(const QImage& target, QPointF point, int* x, int* y) const
+bool DrawingArea::pixelOf(QPointF point, int* x, int* y) const
 {
-    const double sx = m_unitsWide > 0 ? target.width() / m_unitsWide : 1.0;
-    const double sy = m_unitsHigh > 0 ? target.height() / m_unitsHigh : 1.0;
+    const QSize pixels = imageSize();
+    const double sx = m_unitsWide > 0 ? pixels.width() / m_unitsWide : 1.0;
+    const double sy = m_unitsHigh > 0 ? pixels.height() / m_unitsHigh : 1.0;
     *x = pixelIndex(point.x() * sx);
     *y = pixelIndex(point.y() * sy);
-    return *x >= 0 && *y >= 0 && *x < target.width() && *y < target.height();
+    return *x >= 0 && *y >= 0 && *x < pixels.width() && *y < pixels.height();
 }
 
 QPointF DrawingArea::unitsOf(QPointF pixelPosition) const
@@ -122,25 +130,32 @@ QPointF DrawingArea::unitsOf(QPointF pixelPosition) const
     return {pixelPosition.x() * sx, pixelPosition.y() * sy};
 }
 
+Colour DrawingArea::pixelAt(int x, int y) const
+{
+    if (x < m_image.width() && y < m_image.height())
+        return colourOf(reinterpret_cast<const QRgb*>(m_image.constScanLine(y))[x]);
+    return m_backColor;
+}
+
 void DrawingArea::fillRectangle(QPointF corner1, QPointF corner2, Colour colour)
 {
-    QImage& target = image();
+    fitImage();
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    pixelOf(target, corner1, &x1, &y1);
-    pixelOf(target, corner2, &x2, &y2);
+    pixelOf(corner1, &x1, &y1);
+    pixelOf(corner2, &x2, &y2);
     if (x1 > x2)
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
-    x2 = std::min(x2, target.width() - 1);
-    y2 = std::min(y2, target.height() - 1);
+    x2 = std::min(x2, m_image.width() - 1);
+    y2 = std::min(y2, m_image.height() - 1);
     if (x1 > x2 || y1 > y2)
         return;
     const QRgb rgb = rgbOf(colour);
     for (int y = y1; y <= y2; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(target.scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
         std::fill(line + x1, line + x2 + 1, rgb);
     }
     update();
@@ -148,48 +163,78 @@ void DrawingArea::fillRectangle(QPointF corner1, QPointF corner2, Colour colour)
 
 Colour DrawingArea::readPoint(QPointF point) const
 {
-    const QImage& target = image();
     int x = 0, y = 0;
-    if (!pixelOf(target, point, &x, &y))
+    if (!pixelOf(point, &x, &y))
         return colours::none;
-    return colourOf(target.pixel(x, y));
+    return pixelAt(x, y);
 }
 
 void DrawingArea::setPoint(QPointF point, Colour colour)
 {
-    QImage& target = image();
+    fitImage();
     int x = 0, y = 0;
-    if (!pixelOf(target, point, &x, &y))
+    if (!pixelOf(point, &x, &y))
         return;
-    target.setPixel(x, y, rgbOf(colour));
+    reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = rgbOf(colour);
     update();
 }
 
-void DrawingArea::showPicture(const QImage& picture)
+void DrawingArea::showPicture(const PictureCorner& picture)
 {
-    m_picture = picture;
-    m_image = pictureOnBackground(picture, image().size(), m_backColor);
+    fitImage();
+    showColours(pictureOnBackground(picture, m_image.width(), m_image.height(), m_backColor));
+}
+
+void DrawingArea::showColours(std::span<const Colour> colours)
+{
+    fitImage();
+    const std::size_t width = std::size_t(m_image.width());
+    const std::size_t count = std::min(colours.size(), width * std::size_t(m_image.height()));
+    for (std::size_t start = 0; start < count; start += width) {
+        auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(int(start / width)));
+        const std::size_t end = std::min(start + width, count);
+        std::transform(colours.begin() + start, colours.begin() + end, line, rgbOf);
+    }
     update();
 }
 
-void DrawingArea::copyPicture(const DrawingArea& other)
+void DrawingArea::readColours(std::span<Colour> colours) const
 {
-    if (other.m_picture.isNull())
-        clear();
-    else
-        showPicture(other.m_picture);
+    const QSize pixels = imageSize();
+    const std::size_t width = std::size_t(pixels.width());
+    const std::size_t inside = std::min(colours.size(), width * std::size_t(pixels.height()));
+    if (m_image.size() == pixels) {
+        for (std::size_t start = 0; start < inside; start += width) {
+            const auto* line =
+                reinterpret_cast<const QRgb*>(m_image.constScanLine(int(start / width)));
+            const std::size_t count = std::min(width, inside - start);
+            std::transform(line, line + count, colours.begin() + start, colourOf);
+        }
+    } else {
+        for (std::size_t i = 0; i < inside; ++i)
+            colours[i] = pixelAt(int(i % width), int(i / width));
+    }
+    std::fill(colours.begin() + inside, colours.end(), colours::none);
+}
+
+QImage DrawingArea::takeImage() const
+{
+    if (m_image.size() == imageSize())
+        return m_image;
+    return fitted(m_image, imageSize(), m_backColor);
 }
 
 void DrawingArea::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, image());
+    painter.drawImage(0, 0, m_image);
     if (m_framed)
         qDrawShadePanel(&painter, rect(), palette(), true, 1);
 }
 
 void DrawingArea::mousePressEvent(QMouseEvent* event)
 {
+    m_click.press(event);
     const QPointF at = unitsOf(event->position());
     emit mouseDown(buttonValue(event->button()), shiftValue(event->modifiers()),
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
@@ -207,6 +252,6 @@ void DrawingArea::mouseReleaseEvent(QMouseEvent* event)
     const QPointF at = unitsOf(event->position());
     emit mouseUp(buttonValue(event->button()), shiftValue(event->modifiers()),
                  static_cast<float>(at.x()), static_cast<float>(at.y()));
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (m_click.release(event, this))
         emit clicked();
 }

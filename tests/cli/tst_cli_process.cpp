@@ -1,13 +1,13 @@
 #include "cli_runner.h"
 
-#include "core/colour.h"
 #include "core/bit_plane.h"
 #include "core/black_white_conversion.h"
+#include "core/colour.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
-#include "picture_io/bitmap_writer.h"
-#include "picture_io/picture_loader.h"
 #include "core/sprite_code.h"
+#include "picture_io/bitmap_writer.h"
+#include "support/picture_source.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -75,16 +75,6 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// What the windows start from: the picture's corner on their white background.
-SourceView sourceOf(const QString& path)
-{
-    const LoadedPicture picture = loadPictureCorner(path);
-    if (!picture.ok())
-        qFatal("fixture %s does not load: %s", qPrintable(path), qPrintable(picture.error));
-    return sourceViewOf(
-        pictureOnBackground(picture.corner, {screenWidth, screenHeight}, colours::white));
 }
 
 // What Convert & Save writes, and what the preview shows, for a source view.
@@ -344,7 +334,7 @@ void TestCliProcess::pictureMatchesCore()
     QFETCH(bool, compressed);
 
     const QByteArray written = cliPictureBytes(picture(name), level, greyscale, compressed);
-    QCOMPARE(written, coreDataFile(sourceOf(picture(name)), level, greyscale, compressed));
+    QCOMPARE(written, coreDataFile(sourceOfPicture(picture(name)), level, greyscale, compressed));
 }
 
 void TestCliProcess::pictureKnownOutput()
@@ -404,7 +394,7 @@ void TestCliProcess::bitmapMatchesWindowSave()
     QCOMPARE(run.errors, QByteArray());
     QCOMPARE(run.output, QByteArray());
 
-    const SourceView source = sourceOf(picture(name));
+    const SourceView source = sourceOfPicture(picture(name));
     const SourceView preview = corePreview(source, 37, greyscale);
     const std::vector<std::uint8_t> windowFile = encodeBitmap(screenWidth, screenHeight, preview);
     QCOMPARE(
@@ -430,7 +420,7 @@ void TestCliProcess::unpackGivesBackPreview()
     QFETCH(bool, compressed);
 
     const std::vector<Colour> preview =
-        coloursOf(corePreview(sourceOf(picture(name)), level, greyscale));
+        coloursOf(corePreview(sourceOfPicture(picture(name)), level, greyscale));
     QTemporaryDir folder;
     QStringList arguments{"picture", "--level", QString::number(level), "-o", "data.inc"};
     if (greyscale)
@@ -883,7 +873,8 @@ void TestCliProcess::outputsThatAreNotPlainFiles()
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(QString::fromUtf8(run.errors),
              message.isEmpty() ? QString() : QStringLiteral("dotwright-cli: ") + message + "\n");
-    const QByteArray expected = coreDataFile(sourceOf(picture("noise.png")), 50, false, false);
+    const QByteArray expected =
+        coreDataFile(sourceOfPicture(picture("noise.png")), 50, false, false);
     QCOMPARE(run.output, written == "-" ? expected : QByteArray());
     if (written == "(fifo)")
         QCOMPARE(fromFifo, expected);
@@ -969,7 +960,8 @@ void TestCliProcess::namesAreBytes()
     QCOMPARE(run.errors, QByteArray());
     const QMap<QByteArray, QByteArray> entries = entriesOf(folder.path());
     QCOMPARE(entries.keys(), (QList<QByteArray>{input, output}));
-    QCOMPARE(entries.value(output), coreDataFile(sourceOf(picture("noise.png")), 50, false, false));
+    QCOMPARE(entries.value(output),
+             coreDataFile(sourceOfPicture(picture("noise.png")), 50, false, false));
 
     // A name with a newline and invalid bytes still makes a one-line message.
     CliChild bad({"picture", "-o", "x.inc", "miss\ning\xff.png"}, {{}, folder.path(), nullptr});

@@ -327,6 +327,7 @@ void TestConvertCore::blackWhitePixels_data()
     QTest::newRow("50 grey 127") << 50 << 0x7F7F7Fu << black;
     QTest::newRow("50 just below threshold") << 50 << 0x7FFFFEu << black;
     QTest::newRow("50 on threshold") << 50 << 0x7FFFFFu << white;
+    QTest::newRow("50 just above threshold") << 50 << 0x800000u << white;
     QTest::newRow("0 black on threshold") << 0 << black << black;
     QTest::newRow("0 colour 1") << 0 << 0x000001u << white;
     QTest::newRow("0 yellow") << 0 << 0x00FFFFu << white;
@@ -339,6 +340,7 @@ void TestConvertCore::blackWhitePixels_data()
     QTest::newRow("100 on threshold") << 100 << 0xFFFFFEu << white;
     QTest::newRow("100 white") << 100 << white << white;
     QTest::newRow("100 black") << 100 << black << black;
+    QTest::newRow("100 light grey") << 100 << 0xC0C0C0u << black;
 }
 
 void TestConvertCore::blackWhitePixels()
@@ -420,13 +422,18 @@ void TestConvertCore::greyBands_data()
     // Colours on a threshold go to the lighter band.
     QTest::newRow("50 on low 2B2CE0") << 50 << 0x2B2CE0u << GreyBand::DarkGrey;
     QTest::newRow("50 below low") << 50 << 0x2B2CDFu << GreyBand::Black;
+    QTest::newRow("50 below middle") << 50 << 0x81869Fu << GreyBand::DarkGrey;
+    QTest::newRow("50 above middle") << 50 << 0x8186A0u << GreyBand::LightGrey;
     QTest::newRow("50 below high") << 50 << 14014345u << GreyBand::LightGrey;
     QTest::newRow("50 above high") << 50 << 14014346u << GreyBand::White;
     QTest::newRow("20 on whole middle") << 20 << 3455443u << GreyBand::LightGrey;
     QTest::newRow("20 below middle") << 20 << 3455442u << GreyBand::DarkGrey;
     QTest::newRow("0 on low") << 0 << 33333u << GreyBand::DarkGrey;
     QTest::newRow("0 below low") << 0 << 33332u << GreyBand::Black;
+    QTest::newRow("0 below middle") << 0 << 99999u << GreyBand::DarkGrey;
     QTest::newRow("0 on middle") << 0 << 100000u << GreyBand::LightGrey;
+    QTest::newRow("0 below high") << 0 << 0xAB2CDFu << GreyBand::LightGrey;
+    QTest::newRow("0 above high") << 0 << 0xAB2CE0u << GreyBand::White;
     QTest::newRow("0 white") << 0 << 0xFFFFFFu << GreyBand::White;
     QTest::newRow("99 white") << 99 << 0xFFFFFFu << GreyBand::White;
     // At 100 nothing is white or light grey.
@@ -434,6 +441,7 @@ void TestConvertCore::greyBands_data()
     QTest::newRow("100 grey 192") << 100 << 0xC0C0C0u << GreyBand::DarkGrey;
     QTest::newRow("100 on low") << 100 << 5625738u << GreyBand::DarkGrey;
     QTest::newRow("100 below low") << 100 << 5625737u << GreyBand::Black;
+    QTest::newRow("100 black") << 100 << 0x000000u << GreyBand::Black;
 }
 
 void TestConvertCore::greyBands()

@@ -1,7 +1,6 @@
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/byte_source.h"
 #include "picture_io/decoders.h"
-#include "picture_io/file_writer.h"
 #include "picture_io/picture_reader.h"
 #include "support/picture_bytes.h"
 
@@ -1046,8 +1045,7 @@ void TestBmpIco::failuresGiveTheLoadersReasons()
     }
 
     Result<FileSource> file = FileSource::open(path.toStdString(), "a picture");
-    Result<PictureCorner> fromFile =
-        file ? readPictureCorner(*file, 128, 64) : fail(file.error());
+    Result<PictureCorner> fromFile = file ? readPictureCorner(*file, 128, 64) : fail(file.error());
     QVERIFY(!fromFile);
     QCOMPARE(QString::fromStdString(fromFile.error().message()), reason);
     if (entry == Entry::File) {
@@ -1156,10 +1154,8 @@ void TestBmpIco::bitmapWriterMatchesToolkitWriter()
 
     const std::vector<std::uint8_t> written = encodeBitmap(size.width(), size.height(), colours);
 
-    const std::optional<QByteArray> expected = encodeImage(image, "bmp");
-    QVERIFY(expected);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(written.data()), qsizetype(written.size())),
-             *expected);
+             encodeAt96Dpi(image, "bmp"));
 }
 
 QTEST_GUILESS_MAIN(TestBmpIco)

@@ -26,6 +26,17 @@ inline QByteArray encode(const QImage& image, const char* format, int quality = 
     return bytes;
 }
 
+// The bytes the toolkit's writer stores for `image` at a fixed 96 dots per
+// inch, the resolution the program's own bitmap and PNG writers store: the
+// reference their bytes are checked against.
+inline QByteArray encodeAt96Dpi(QImage image, const char* format)
+{
+    constexpr int dotsPerMetre = 3780;
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    return encode(image, format);
+}
+
 // Appends a 16-bit value, low byte first, as GIF stores its numbers.
 inline void appendGifLe16(QByteArray& bytes, int value)
 {

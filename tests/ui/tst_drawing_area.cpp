@@ -1,6 +1,7 @@
 // The drawing area that backs every picture control: exact colours, units,
 // pictures and the mouse event convention.
 
+#include "picture_io/picture_reader.h"
 #include "ui/drawing_area.h"
 
 #include <QSignalSpy>
@@ -17,7 +18,8 @@ private slots:
     void fillIncludesBothCornersAndClipsAtTheEdges();
     void pointsOutsideTheAreaAreHarmless();
     void showPictureDrawsUnscaledOnTheBackground();
-    void copyPictureShowsTheOtherAreasPicture();
+    void coloursGoInAndOutRowByRow();
+    void resizingKeepsTheTopLeftAndShowsTheBackground();
     void mouseEventsCarryButtonValuesAndUnits();
     void imageSurvivesHidingAndShowing();
 };
@@ -97,37 +99,85 @@ void TestDrawingArea::pointsOutsideTheAreaAreHarmless()
 
 void TestDrawingArea::showPictureDrawsUnscaledOnTheBackground()
 {
-    QImage picture(300, 40, QImage::Format_ARGB32);
-    picture.fill(qRgb(10, 20, 30));
-    picture.setPixel(0, 0, qRgb(1, 2, 3));
-    picture.setPixel(127, 39, qRgb(4, 5, 6));
-    picture.setPixel(5, 5, qRgba(0, 0, 0, 0)); // transparent: shows the background
+    PictureCorner picture{300, 40, std::vector<Rgba>(300 * 40, Rgba{10, 20, 30, 255})};
+    picture.pixels[0] = {1, 2, 3, 255};
+    picture.pixels[39 * 300 + 127] = {4, 5, 6, 255};
+    picture.pixels[5 * 300 + 5] = {0, 0, 0, 0}; // transparent: shows the background
     DrawingArea area;
     area.resize(128, 64);
+    area.setBackColor(colours::lightGrey);
     area.fillRectangle({0, 0}, {127, 63}, colours::black); // gone after show picture
     area.showPicture(picture);
     QCOMPARE(area.readPoint({0, 0}), colourFromRgb(1, 2, 3));
     QCOMPARE(area.readPoint({127, 39}), colourFromRgb(4, 5, 6));
-    QCOMPARE(area.readPoint({5, 5}), colours::white);
-    QCOMPARE(area.readPoint({10, 40}), colours::white);
+    QCOMPARE(area.readPoint({6, 5}), colourFromRgb(10, 20, 30));
+    QCOMPARE(area.readPoint({5, 5}), colours::lightGrey);
+    QCOMPARE(area.readPoint({10, 40}), colours::lightGrey);
 }
 
-void TestDrawingArea::copyPictureShowsTheOtherAreasPicture()
+void TestDrawingArea::coloursGoInAndOutRowByRow()
 {
-    QImage picture(10, 10, QImage::Format_RGB32);
-    picture.fill(qRgb(0, 0, 255));
-    DrawingArea source, target;
-    source.resize(128, 64);
-    target.resize(128, 64);
-    source.showPicture(picture);
-    target.fillRectangle({0, 0}, {127, 63}, colours::black);
-    target.copyPicture(source);
-    QCOMPARE(target.takeImage(), source.takeImage());
+    DrawingArea area;
+    area.resize(100, 50);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    // The mask colour 0080FF has red in its low byte: a swap of red and blue shows.
+    std::vector<Colour> colours(100 * 50, colours::white);
+    colours[1] = colours::mask;
+    colours[2 * 100 + 99] = 0x563412;
+    colours[49 * 100] = colours::darkGrey;
+    area.showColours(colours);
+    QCOMPARE(area.readPoint({1, 0}), colours::mask);
+    QCOMPARE(area.takeImage().pixel(1, 0), qRgb(0xFF, 0x80, 0x00));
+    QCOMPARE(area.readPoint({99, 2}), Colour{0x563412});
+    QCOMPARE(area.readPoint({0, 49}), colours::darkGrey);
 
-    DrawingArea blank;
-    blank.resize(128, 64);
-    target.copyPicture(blank);
-    QCOMPARE(target.readPoint({3, 3}), colours::white);
+    // Read into a grid larger than the area: the cells it does not reach hold none.
+    std::vector<Colour> read(128 * 64, 0);
+    area.readColours(read);
+    QVERIFY(std::equal(colours.begin(), colours.end(), read.begin()));
+    QVERIFY(std::all_of(read.begin() + 100 * 50, read.end(),
+                        [](Colour c) { return c == colours::none; }));
+
+    // Fewer colours than pixels change only the pixels they reach, from the top left.
+    area.showColours(std::vector<Colour>(150, colours::black));
+    QCOMPARE(area.readPoint({49, 1}), colours::black);
+    QCOMPARE(area.readPoint({50, 1}), colours::white);
+    QCOMPARE(area.readPoint({99, 2}), Colour{0x563412});
+    // More are cut at the end of the area.
+    area.showColours(std::vector<Colour>(100 * 50 + 7, colours::lightGrey));
+    QCOMPARE(area.readPoint({99, 49}), colours::lightGrey);
+
+    // What is shown is what is painted.
+    QCOMPARE(area.grab().toImage().convertToFormat(QImage::Format_RGB32), area.takeImage());
+}
+
+void TestDrawingArea::resizingKeepsTheTopLeftAndShowsTheBackground()
+{
+    for (const bool shown : {false, true}) {
+        DrawingArea area;
+        area.setBackColor(colours::darkGrey);
+        area.resize(20, 10);
+        if (shown) {
+            area.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&area));
+        }
+        area.fillRectangle({0, 0}, {19, 9}, colours::black);
+        // A hidden area is told of its new size only when it is shown; it
+        // reads and draws at that size at once all the same.
+        area.resize(30, 15);
+        QCOMPARE(area.takeImage().size(), QSize(30, 15));
+        QCOMPARE(area.readPoint({19, 9}), colours::black);
+        QCOMPARE(area.readPoint({20, 9}), colours::darkGrey);
+        QCOMPARE(area.readPoint({29, 14}), colours::darkGrey);
+        QCOMPARE(area.readPoint({30, 14}), colours::none);
+        area.setPoint({29, 14}, colours::white);
+        QCOMPARE(area.readPoint({29, 14}), colours::white);
+        area.resize(5, 5);
+        QCOMPARE(area.readPoint({4, 4}), colours::black);
+        QCOMPARE(area.readPoint({5, 4}), colours::none);
+        QCOMPARE(area.takeImage().size(), QSize(5, 5));
+    }
 }
 
 void TestDrawingArea::mouseEventsCarryButtonValuesAndUnits()
