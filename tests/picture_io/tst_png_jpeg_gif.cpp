@@ -672,6 +672,58 @@ QByteArray gifOfLiterals(const QByteArray& head, QSize size,
     return gif + QByteArray("\x00\x3B", 2);
 }
 
+// A file of one frame at the screen's top left whose pixels are all index 0,
+// in LZW codes that each stand for the longest run the code table holds (up
+// to 4095 pixels, the table never cleared once full): a few bytes for
+// millions of pixels.
+QByteArray gifOfOneColour(QSize screen, QSize frame, bool interlaced)
+{
+    QByteArray gif = gifScreen(screen.width(), screen.height(), QByteArray(6, '\0')) + '\x2C';
+    appendGifLe16(gif, 0);
+    appendGifLe16(gif, 0);
+    appendGifLe16(gif, frame.width());
+    appendGifLe16(gif, frame.height());
+    gif += char(interlaced ? 0x40 : 0);
+    gif += char(2); // codes of 3 bits to start with: clear 4, end 5
+    QByteArray data;
+    quint32 pending = 0;
+    int bits = 0;
+    int codeBits = 3;
+    const auto put = [&](int code) {
+        pending |= quint32(code) << bits;
+        for (bits += codeBits; bits >= 8; bits -= 8) {
+            data.append(char(pending & 0xFF));
+            pending >>= 8;
+        }
+    };
+    put(4);
+    std::vector<std::uint64_t> runOf(4096, 0); // pixels each code stands for
+    runOf[0] = 1;
+    int next = 6; // the next code the table gets
+    std::uint64_t previous = 0;
+    for (std::uint64_t left = std::uint64_t(frame.width()) * std::uint64_t(frame.height());
+         left > 0;) {
+        const int code = next > 6 && runOf[std::size_t(next - 1)] <= left ? next - 1 : 0;
+        put(code);
+        left -= runOf[std::size_t(code)];
+        // The decoder adds the previous code's run and one pixel.
+        if (previous > 0 && next < 4096) {
+            runOf[std::size_t(next)] = previous + 1;
+            if (++next == 1 << codeBits && codeBits < 12)
+                ++codeBits;
+        }
+        previous = runOf[std::size_t(code)];
+    }
+    put(5);
+    if (bits > 0)
+        data.append(char(pending & 0xFF));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
+        gif += char(length) + data.mid(at, length);
+    }
+    return gif + QByteArray("\x00\x3B", 2);
+}
+
 // ---------------------------------------------------------------------------
 // Sources that no file on disk is needed for.
 
@@ -1816,6 +1868,15 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                                gifScreen(1, 1) + "\x21\xFE", char(255) + QByteArray(255, 'c')));
                        },
                        damagedGif};
+    // Half of the frame's rows come before its first odd one.
+    QTest::newRow("gif of a 65535 × 65535 interlaced frame on a 1024 × 64 screen")
+        << HostileCase{decodeGif, bytes(gifOfOneColour({1024, 64}, {65535, 65535}, true)),
+                       QStringLiteral("picture is too large (65535 × 65535 pixels)")};
+    QTest::newRow("gif of an 8192 × 8192 interlaced frame on a 1024 × 64 screen") << HostileCase{
+        decodeGif, bytes(gifOfOneColour({1024, 64}, {8192, 8192}, true)), QString(),
+        [](const CornerSink& sink) {
+            return sink.at(127, 63) == Rgba{0, 0, 0, 255} ? QString() : QStringLiteral("not black");
+        }};
     QTest::newRow("gif of clear codes without end")
         << HostileCase{decodeGif,
                        [] {
