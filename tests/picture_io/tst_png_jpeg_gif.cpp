@@ -1589,8 +1589,9 @@ void TestPngJpegGif::unreadablePictureGivesReason_data()
                jpegSegment(0xDA, QByteArray("\x01\x01\x00\x00\x3F\x00", 6))
         << tooLarge(65000, 65000);
     // 837 × 837 blocks of 128 bytes in each of three components: just over
-    // 256 MiB to hold until the last scan. The same picture in one scan is
-    // decoded row by row and is not too large, only cut short here.
+    // 256 MiB to hold until the last scan. At 836 × 836 blocks it is just
+    // under, and in one scan it is decoded row by row: neither is too large,
+    // only cut short here.
     QTest::newRow("progressive colour jpeg of 6696 × 6696")
         << Decoder(decodeJpeg)
         << progressiveJpegHeader(6696, 3) +
@@ -1715,8 +1716,8 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                 head, std::uint64_t(onePixelHead.size()) + 8 + sevenHundredMiB + 4));
         },
         damagedPng};
-    // The same two as real sparse files (8 KB on disk), read as dotwright-cli
-    // reads them: every chunk must not cost a system call.
+    // The same two as real sparse files, a block or two on disk, read as
+    // dotwright-cli reads them.
     QTest::newRow("sparse file: png of 1 × 1, then a 700 MiB IDAT chunk") << HostileCase{
         readPicture,
         [=] {
@@ -1733,6 +1734,7 @@ void TestPngJpegGif::hostileInputIsBounded_data()
             return sparseFile(head, std::uint64_t(onePixelHead.size()) + 8 + sevenHundredMiB + 4);
         },
         damagedPng};
+    // From a real file too: passing a chunk costs no system call of its own.
     const auto file = [](QByteArray bytes) {
         return [bytes] { return sparseFile(bytes, std::uint64_t(bytes.size())); };
     };
