@@ -184,6 +184,12 @@ Result<void> decodeGif(ByteSource& source, RowSink& sink)
         return damagedPicture(formatGif);
     if (exceedsPixelLimit(width, height))
         return pictureTooLarge(width, height);
+    // The frame is decoded in whole rows, and an interlaced one through all
+    // but its last pass before the corner is complete, however little of it
+    // lands on the screen: a 3 MB frame of 65535 × 65535 on a small screen
+    // took five seconds. A frame larger than any picture is refused as one.
+    if (exceedsPixelLimit(frameWidth, frameHeight))
+        return pictureTooLarge(frameWidth, frameHeight);
 
     const ColorMapObject* global = gif->SColorMap;
     const GifColours colours =

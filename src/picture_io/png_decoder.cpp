@@ -30,6 +30,12 @@ constexpr std::uint64_t metadataAllowance = std::uint64_t{64} * 1024 * 1024;
 // counts as at least this many bytes: a million empty chunks still fit, an
 // endless stream of them stops after about a million.
 constexpr std::uint64_t minChunkCharge = 64;
+// Image data may take at most twice what it has inflated to so far, plus this
+// much (libpng reads ahead in pieces of 8 KiB; a block's own code tables).
+// Deflate's longest code is 15 bits a byte, and no encoder comes near it;
+// but empty blocks inflate to nothing at all, and a gigabyte of them, which the
+// whole picture's budget would allow before its first row, takes seconds.
+constexpr std::uint64_t imageDataSlack = 64 * 1024;
 
 struct PngHeader
 {
@@ -115,12 +121,22 @@ public:
         m_input.setBudgetEnd(end);
     }
 
+    // The image data chunks, headers and CRCs included (each at least
+    // minChunkCharge), may hand over `bytes` in all so far; a read that
+    // would go past that fails.
+    void allowImageData(std::uint64_t bytes) { m_imageDataEnd = bytes; }
+
     bool read(std::span<std::uint8_t> out)
     {
         while (!out.empty()) {
             if (m_passing == 0 && !startNextKeptChunk())
                 return false;
             const std::size_t piece = std::size_t(std::min<std::uint64_t>(out.size(), m_passing));
+            if (m_passingImageData) {
+                if (piece > m_imageDataEnd - std::min(m_imageData, m_imageDataEnd))
+                    return false;
+                m_imageData += piece;
+            }
             if (!m_input.readExactly(out.first(piece)))
                 return false;
             m_passing -= piece;
@@ -164,6 +180,9 @@ private:
                 m_input.charge(minChunkCharge - chunkBytes);
             if (isKept(header + 4, length)) {
                 m_passing = chunkBytes;
+                m_passingImageData = std::memcmp(header + 4, "IDAT", 4) == 0;
+                if (m_passingImageData && chunkBytes < minChunkCharge)
+                    m_imageData += minChunkCharge - chunkBytes;
                 return true;
             }
             m_input.consume(8);
@@ -174,7 +193,10 @@ private:
 
     BufferedInput& m_input;
     std::uint64_t m_passing = pngSignature.size();
+    bool m_passingImageData = false;
     std::uint64_t m_budgetEnd = UINT64_MAX;
+    std::uint64_t m_imageData = 0;
+    std::uint64_t m_imageDataEnd = imageDataSlack;
 };
 
 // Samples as the file stores them, turned into pixels the way the toolkit's
@@ -293,6 +315,7 @@ struct PngDecoding
     RowSink& sink;
     PngHeader header;
     bool inputFailed = false;
+    std::uint64_t inflated = 0; // what the rows read so far inflate to
     std::vector<std::uint8_t> row;
     std::vector<Rgba> pixels;
     std::optional<PngPixelConverter> converter;
@@ -315,6 +338,15 @@ void pngError(png_structp png, png_const_charp)
 }
 
 void pngWarning(png_structp, png_const_charp) {}
+
+// Reads the next row (or pass row) of `columns` pixels, first letting the
+// image data grow by twice the bytes that row inflates to.
+void readRow(png_structp png, PngDecoding& decoding, std::int64_t columns)
+{
+    decoding.inflated += rowBytesOf(decoding.header, std::uint64_t(columns)) + 1;
+    decoding.chunks.allowImageData(2 * decoding.inflated + imageDataSlack);
+    png_read_row(png, decoding.row.data(), nullptr);
+}
 
 void deliverRow(PngDecoding& decoding, std::int64_t y, std::int64_t x0, std::int64_t step,
                 std::size_t count)
@@ -376,7 +408,7 @@ bool readWithLibpng(PngDecoding& decoding)
         decoding.pixels.resize(std::size_t(columns));
         if (!header.interlaced) {
             for (std::int64_t y = 0; y < rows; ++y) {
-                png_read_row(png, decoding.row.data(), nullptr);
+                readRow(png, decoding, width);
                 deliverRow(decoding, y, 0, 1, std::size_t(columns));
             }
         } else {
@@ -405,7 +437,7 @@ bool readWithLibpng(PngDecoding& decoding)
                     x0 < columns ? std::min(passColumns, (columns - x0 + step - 1) / step) : 0;
                 const std::int64_t end = pass == lastPass ? lastPassRow + 1 : passRows;
                 for (std::int64_t i = 0; i < end; ++i) {
-                    png_read_row(png, decoding.row.data(), nullptr);
+                    readRow(png, decoding, passColumns);
                     const std::int64_t y = PNG_ROW_FROM_PASS_ROW(i, pass);
                     if (y < rows && wanted > 0)
                         deliverRow(decoding, y, x0, step, std::size_t(wanted));

@@ -10,6 +10,7 @@
 #include "support/picture_bytes.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -23,7 +24,11 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <jpeglib.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -474,11 +479,11 @@ QByteArray jpegSegment(quint8 marker, const QByteArray& data)
     return QByteArray("\xFF", 1) + char(marker) + char(length >> 8) + char(length & 0xFF) + data;
 }
 
-// The markers of a progressive picture of `size` pixels with `components`
-// components, each 1 × 1 sampled, up to its first scan: one quantisation
-// table, and Huffman tables whose only codes are a DC difference of 0 and the
-// end of block.
-QByteArray progressiveJpegHeader(int size, int components)
+// The markers of a progressive picture (or with `frameMarker` 0xC0 a baseline
+// one) of `size` pixels with `components` components, each 1 × 1 sampled, up
+// to its first scan: one quantisation table, and Huffman tables whose only
+// codes are a DC difference of 0 and the end of block.
+QByteArray progressiveJpegHeader(int size, int components, quint8 frameMarker = 0xC2)
 {
     QByteArray frame;
     frame += char(8);
@@ -497,7 +502,7 @@ QByteArray progressiveJpegHeader(int size, int components)
         huffman += char(0); // DC difference 0, or end of block
     }
     return QByteArray("\xFF\xD8", 2) + jpegSegment(0xDB, QByteArray(1, '\0') + QByteArray(64, 1)) +
-           jpegSegment(0xC2, frame) + jpegSegment(0xC4, huffman);
+           jpegSegment(frameMarker, frame) + jpegSegment(0xC4, huffman);
 }
 
 // A first AC scan of component 1 with no coded data at all.
@@ -512,6 +517,14 @@ QByteArray dcScan(int size)
 {
     return jpegSegment(0xDA, QByteArray("\x01\x01\x00\x00\x00\x00", 6)) +
            QByteArray(qsizetype(size / 8) * (size / 8) / 8, '\0');
+}
+
+// The one scan of a baseline grey picture of `size` pixels: a DC difference
+// of 0 and an end of block, two bits, for each block.
+QByteArray baselineScan(int size)
+{
+    return jpegSegment(0xDA, QByteArray("\x01\x01\x00\x00\x3F\x00", 6)) +
+           QByteArray(qsizetype(size / 8) * (size / 8) / 4, '\0');
 }
 
 // ---------------------------------------------------------------------------
@@ -616,46 +629,102 @@ QByteArray gifScreen(int width, int height, QByteArray globalTable = {})
     return gif + globalTable;
 }
 
+// A frame's image descriptor at the screen's top left, without a colour table
+// of its own, and the LZW code size of its data.
+QByteArray gifFrameStart(QSize size, bool interlaced, int codeSize)
+{
+    QByteArray frame(1, '\x2C');
+    appendGifLe16(frame, 0);
+    appendGifLe16(frame, 0);
+    appendGifLe16(frame, size.width());
+    appendGifLe16(frame, size.height());
+    return frame + char(interlaced ? 0x40 : 0) + char(codeSize);
+}
+
+// LZW codes packed from the lowest bit up, as GIF stores them, then cut into
+// the sub-blocks of at most 255 bytes that carry a frame's data.
+class GifCodes
+{
+public:
+    void put(int code, int width)
+    {
+        m_pending |= quint32(code) << m_bits;
+        for (m_bits += width; m_bits >= 8; m_bits -= 8) {
+            m_data.append(char(m_pending & 0xFF));
+            m_pending >>= 8;
+        }
+    }
+
+    // The sub-blocks and the empty one that ends them.
+    QByteArray subBlocks() const
+    {
+        QByteArray data = m_data;
+        if (m_bits > 0)
+            data.append(char(m_pending & 0xFF));
+        QByteArray blocks;
+        for (qsizetype at = 0; at < data.size(); at += 255) {
+            const qsizetype length = std::min<qsizetype>(255, data.size() - at);
+            blocks += char(length) + data.mid(at, length);
+        }
+        return blocks + '\0';
+    }
+
+private:
+    QByteArray m_data;
+    quint32 m_pending = 0;
+    int m_bits = 0;
+};
+
 // A file of one frame filling the screen, after `head` (the screen and any
 // extensions), whose LZW data is one 9-bit literal code a pixel.
 QByteArray gifOfLiterals(const QByteArray& head, QSize size,
                          const std::function<int(int, int)>& indexAt)
 {
-    QByteArray gif = head + '\x2C';
-    appendGifLe16(gif, 0);
-    appendGifLe16(gif, 0);
-    appendGifLe16(gif, size.width());
-    appendGifLe16(gif, size.height());
-    gif += QByteArray("\x00\x08", 2);
-    QByteArray data;
-    quint32 pending = 0;
-    int bits = 0;
-    const auto put = [&](int code) {
-        pending |= quint32(code) << bits;
-        for (bits += 9; bits >= 8; bits -= 8) {
-            data.append(char(pending & 0xFF));
-            pending >>= 8;
-        }
-    };
+    GifCodes codes;
     int sinceClear = 0;
-    put(256);
+    codes.put(256, 9);
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
             if (++sinceClear == 250) {
-                put(256);
+                codes.put(256, 9);
                 sinceClear = 0;
             }
-            put(indexAt(x, y));
+            codes.put(indexAt(x, y), 9);
         }
     }
-    put(257);
-    if (bits > 0)
-        data.append(char(pending & 0xFF));
-    for (qsizetype at = 0; at < data.size(); at += 255) {
-        const qsizetype length = std::min<qsizetype>(255, data.size() - at);
-        gif += char(length) + data.mid(at, length);
+    codes.put(257, 9);
+    return head + gifFrameStart(size, false, 8) + codes.subBlocks() + ';';
+}
+
+// A file of one frame at the screen's top left whose pixels are all index 0,
+// in LZW codes that each stand for the longest run the code table holds (up
+// to 4095 pixels, the table never cleared once full): a few bytes for
+// millions of pixels.
+QByteArray gifOfOneColour(QSize screen, QSize frame, bool interlaced)
+{
+    GifCodes codes;
+    int codeBits = 3; // to start with: clear 4, end 5
+    codes.put(4, codeBits);
+    std::vector<std::uint64_t> runOf(4096, 0); // pixels each code stands for
+    runOf[0] = 1;
+    int next = 6; // the next code the table gets
+    std::uint64_t previous = 0;
+    for (std::uint64_t left = std::uint64_t(frame.width()) * std::uint64_t(frame.height());
+         left > 0;) {
+        const int code = next > 6 && runOf[std::size_t(next - 1)] <= left ? next - 1 : 0;
+        codes.put(code, codeBits);
+        left -= runOf[std::size_t(code)];
+        // The decoder adds the previous code's run and one pixel.
+        if (previous > 0 && next < 4096) {
+            runOf[std::size_t(next)] = previous + 1;
+            if (++next == 1 << codeBits && codeBits < 12)
+                ++codeBits;
+        }
+        previous = runOf[std::size_t(code)];
     }
-    return gif + QByteArray("\x00\x3B", 2);
+    codes.put(5, codeBits);
+    return gifScreen(screen.width(), screen.height(), QByteArray(6, '\0')) +
+           gifFrameStart(frame, interlaced, 2) + codes.subBlocks() + ';';
 }
 
 // ---------------------------------------------------------------------------
@@ -923,6 +992,108 @@ QByteArray zlibOfZeros(std::uint64_t count)
     return out + bigEndian32(adler);
 }
 
+// A PNG whose samples are all 0, in one IDAT chunk, however large.
+QByteArray pngOfZeros(quint32 width, quint32 height, int bitDepth, int colourType,
+                      bool interlaced = false)
+{
+    const auto rowBytes = [&](std::uint64_t columns) {
+        return (columns * std::uint64_t(pngChannels(colourType)) * std::uint64_t(bitDepth) + 7) / 8;
+    };
+    std::uint64_t raw = 0;
+    if (!interlaced) {
+        raw = std::uint64_t(height) * (1 + rowBytes(width));
+    } else {
+        for (int pass = 0; pass < 7; ++pass) {
+            const std::uint64_t columns = PNG_PASS_COLS(std::uint64_t(width), pass);
+            if (columns > 0)
+                raw += PNG_PASS_ROWS(std::uint64_t(height), pass) * (1 + rowBytes(columns));
+        }
+    }
+    return pngSignature + pngHeaderChunk(width, height, bitDepth, colourType, interlaced ? 1 : 0) +
+           pngChunk("IDAT", zlibOfZeros(raw)) + pngChunk("IEND", {});
+}
+
+// ---------------------------------------------------------------------------
+// Real files and pipes, as dotwright-cli gets them.
+
+// `head` and then a hole up to `size` bytes: a sparse file, which takes no
+// more room on disk than its head. It is gone from the folder once open.
+std::unique_ptr<ByteSource> sparseFile(const QByteArray& head, std::uint64_t size)
+{
+    QByteArray path = QDir::tempPath().toLocal8Bit() + "/dotwright-sparse-XXXXXX";
+    const int descriptor = ::mkstemp(path.data());
+    if (descriptor < 0 ||
+        ::write(descriptor, head.constData(), std::size_t(head.size())) != head.size() ||
+        ::ftruncate(descriptor, off_t(size)) != 0)
+        qFatal("cannot make a sparse file in %s", path.constData());
+    ::close(descriptor);
+    Result<FileSource> opened = FileSource::open(path.toStdString(), "a picture");
+    ::unlink(path.constData());
+    if (!opened)
+        qFatal("cannot open %s", path.constData());
+    return std::make_unique<FileSource>(std::move(*opened));
+}
+
+// `prefix`, then `unit` over and over without end, through a real pipe. A
+// child process writes it, so its work is not counted as the reader's, until
+// the reader closes its end.
+class EndlessPipe final : public ByteSource
+{
+public:
+    EndlessPipe(const QByteArray& prefix, const QByteArray& unit)
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            qFatal("cannot make a pipe");
+        const QByteArray units = unit.repeated(std::max<qsizetype>(1, 65536 / unit.size()));
+        m_writer = ::fork();
+        if (m_writer == 0) {
+            // Only what is safe after a fork: write, and leave once the reader
+            // is gone (without the test's own handler for SIGPIPE).
+            ::signal(SIGPIPE, SIG_IGN);
+            ::close(ends[0]);
+            const auto writeAll = [&](const QByteArray& bytes) {
+                for (qsizetype at = 0; at < bytes.size();) {
+                    const ssize_t written =
+                        ::write(ends[1], bytes.constData() + at, std::size_t(bytes.size() - at));
+                    if (written <= 0)
+                        ::_exit(0);
+                    at += written;
+                }
+            };
+            writeAll(prefix);
+            for (;;)
+                writeAll(units);
+        }
+        ::close(ends[1]);
+        m_descriptor = ends[0];
+        m_reader.emplace(FileSource::borrow(m_descriptor));
+    }
+    EndlessPipe(const EndlessPipe&) = delete;
+    EndlessPipe& operator=(const EndlessPipe&) = delete;
+    ~EndlessPipe() override
+    {
+        m_reader.reset();
+        ::close(m_descriptor);
+        ::kill(m_writer, SIGKILL);
+        ::waitpid(m_writer, nullptr, 0);
+    }
+
+    Result<std::size_t> read(std::span<std::uint8_t> buffer) override
+    {
+        return m_reader->read(buffer);
+    }
+    std::optional<std::uint64_t> size() const override { return m_reader->size(); }
+    Result<void> seek(std::uint64_t offset) override { return m_reader->seek(offset); }
+    std::uint64_t position() const override { return m_reader->position(); }
+    Result<std::uint64_t> discard(std::uint64_t count) override { return m_reader->discard(count); }
+
+private:
+    pid_t m_writer = -1;
+    int m_descriptor = -1;
+    std::optional<FileSource> m_reader;
+};
+
 // ---------------------------------------------------------------------------
 // Cost of a call: processor time and the most memory it added.
 
@@ -1017,6 +1188,8 @@ private slots:
     void cornerLoadsFromFileCutShortBelowIt();
     void largePictureIsReadOnlyAsFarAsTheCorner_data();
     void largePictureIsReadOnlyAsFarAsTheCorner();
+    void tallPictureTakesTheMemoryOfARow_data();
+    void tallPictureTakesTheMemoryOfARow();
     void unreadablePictureGivesReason_data();
     void unreadablePictureGivesReason();
     void readFailureIsPassedOn_data();
@@ -1323,6 +1496,48 @@ void TestPngJpegGif::largePictureIsReadOnlyAsFarAsTheCorner()
         qPrintable(QStringLiteral("read %1 of %2 bytes").arg(source.position()).arg(file.size())));
 }
 
+void TestPngJpegGif::tallPictureTakesTheMemoryOfARow_data()
+{
+    QTest::addColumn<Decoder>("decoder");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<qint64>("wholeBytes"); // the picture's samples, one byte each
+
+    QTest::newRow("png") << Decoder(decodePng) << pngOfZeros(8192, 8192, 8, PNG_COLOR_TYPE_GRAY)
+                         << qint64(8192) * 8192;
+    // Every pass but the last goes by before the corner's odd rows come.
+    QTest::newRow("interlaced png")
+        << Decoder(decodePng) << pngOfZeros(8192, 8192, 8, PNG_COLOR_TYPE_GRAY, true)
+        << qint64(8192) * 8192;
+    QTest::newRow("gif") << Decoder(decodeGif)
+                         << gifOfOneColour({1024, 16384}, {1024, 16384}, false)
+                         << qint64(1024) * 16384;
+    QTest::newRow("interlaced gif")
+        << Decoder(decodeGif) << gifOfOneColour({1024, 16384}, {1024, 16384}, true)
+        << qint64(1024) * 16384;
+    QTest::newRow("baseline jpeg")
+        << Decoder(decodeJpeg)
+        << progressiveJpegHeader(8192, 1, 0xC0) + baselineScan(8192) + "\xFF\xD9"
+        << qint64(8192) * 8192;
+}
+
+// Memory is one row of the file and the sink's corner, however tall the
+// picture, even where its rows come pass by pass: an eighth of the picture
+// is far more than that and far less than holding it.
+void TestPngJpegGif::tallPictureTakesTheMemoryOfARow()
+{
+    QFETCH(Decoder, decoder);
+    QFETCH(QByteArray, file);
+    QFETCH(qint64, wholeBytes);
+    CornerSink sink;
+    Result<void> result;
+    const Cost cost = costOf([&] { result = decodeBytes(decoder, file, sink); });
+    QCOMPARE(messageOf(result), QString());
+    QVERIFY2(sink.problem().isEmpty(), qPrintable(sink.problem()));
+    qInfo("%.3f s, %.1f MiB", cost.seconds, cost.peakMiB);
+    QVERIFY2(cost.peakMiB < double(wholeBytes) / 8 / 1024 / 1024,
+             qPrintable(QStringLiteral("%1 MiB").arg(cost.peakMiB)));
+}
+
 void TestPngJpegGif::unreadablePictureGivesReason_data()
 {
     QTest::addColumn<Decoder>("decoder");
@@ -1373,6 +1588,25 @@ void TestPngJpegGif::unreadablePictureGivesReason_data()
                jpegSegment(0xC0, QByteArray("\x08\xFD\xE8\xFD\xE8\x01\x01\x11\x00", 9)) +
                jpegSegment(0xDA, QByteArray("\x01\x01\x00\x00\x3F\x00", 6))
         << tooLarge(65000, 65000);
+    // 837 × 837 blocks of 128 bytes in each of three components: just over
+    // 256 MiB to hold until the last scan. At 836 × 836 blocks it is just
+    // under, and in one scan it is decoded row by row: neither is too large,
+    // only cut short here.
+    QTest::newRow("progressive colour jpeg of 6696 × 6696")
+        << Decoder(decodeJpeg)
+        << progressiveJpegHeader(6696, 3) +
+               jpegSegment(0xDA, QByteArray("\x03\x01\x00\x02\x00\x03\x00\x00\x00\x00", 10))
+        << tooLarge(6696, 6696);
+    QTest::newRow("progressive colour jpeg of 6688 × 6688, cut short")
+        << Decoder(decodeJpeg)
+        << progressiveJpegHeader(6688, 3) +
+               jpegSegment(0xDA, QByteArray("\x03\x01\x00\x02\x00\x03\x00\x00\x00\x00", 10))
+        << damagedJpeg;
+    QTest::newRow("baseline colour jpeg of 6696 × 6696, cut short")
+        << Decoder(decodeJpeg)
+        << progressiveJpegHeader(6696, 3, 0xC0) +
+               jpegSegment(0xDA, QByteArray("\x03\x01\x00\x02\x00\x03\x00\x00\x3F\x00", 10))
+        << damagedJpeg;
     QTest::newRow("jpeg of 12-bit samples")
         << Decoder(decodeJpeg)
         << QByteArray("\xFF\xD8", 2) +
@@ -1482,15 +1716,37 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                 head, std::uint64_t(onePixelHead.size()) + 8 + sevenHundredMiB + 4));
         },
         damagedPng};
-    QTest::newRow("png of a million empty text chunks")
-        << HostileCase{decodePng,
-                       bytes(onePixelHead + pngChunk("tEXt", {}).repeated(1000000) +
-                             pngChunk("IDAT", orangePixelData) + pngChunk("IEND", {})),
+    // The same two as real sparse files, a block or two on disk, read as
+    // dotwright-cli reads them.
+    QTest::newRow("sparse file: png of 1 × 1, then a 700 MiB IDAT chunk") << HostileCase{
+        readPicture,
+        [=] {
+            const QByteArray head = onePixelHead + pngChunk("IDAT", orangePixelData) +
+                                    bigEndian32(quint32(sevenHundredMiB)) + "IDAT";
+            return sparseFile(head, std::uint64_t(head.size()) + sevenHundredMiB + 4);
+        },
+        QString(), orange};
+    QTest::newRow("sparse file: png of 1 × 1 whose IDAT chunk claims 700 MiB") << HostileCase{
+        readPicture,
+        [=] {
+            const QByteArray head =
+                onePixelHead + bigEndian32(quint32(sevenHundredMiB)) + "IDAT" + orangePixelData;
+            return sparseFile(head, std::uint64_t(onePixelHead.size()) + 8 + sevenHundredMiB + 4);
+        },
+        damagedPng};
+    // From a real file too: passing a chunk costs no system call of its own.
+    const auto file = [](QByteArray bytes) {
+        return [bytes] { return sparseFile(bytes, std::uint64_t(bytes.size())); };
+    };
+    QTest::newRow("file: png of a million empty text chunks")
+        << HostileCase{readPicture,
+                       file(onePixelHead + pngChunk("tEXt", {}).repeated(1000000) +
+                            pngChunk("IDAT", orangePixelData) + pngChunk("IEND", {})),
                        QString(), orange};
-    QTest::newRow("png of a million empty IDAT chunks")
-        << HostileCase{decodePng,
-                       bytes(onePixelHead + pngChunk("IDAT", {}).repeated(1000000) +
-                             pngChunk("IDAT", orangePixelData) + pngChunk("IEND", {})),
+    QTest::newRow("file: png of a million empty IDAT chunks")
+        << HostileCase{readPicture,
+                       file(onePixelHead + pngChunk("IDAT", {}).repeated(1000000) +
+                            pngChunk("IDAT", orangePixelData) + pngChunk("IEND", {})),
                        QString(), orange};
     QTest::newRow("png of 8192 × 8192 16-bit RGBA in stored blocks (512 MiB)") << HostileCase{
         decodePng, [] { return std::unique_ptr<ByteSource>(new StoredPngSource); }, QString(),
@@ -1514,20 +1770,8 @@ void TestPngJpegGif::hostileInputIsBounded_data()
         }};
     // Held whole, this picture alone would take 256 MiB.
     QTest::newRow("png of 8192 × 4096 16-bit RGBA, interlaced")
-        << HostileCase{decodePng,
-                       [=] {
-                           std::uint64_t raw = 0;
-                           for (int pass = 0; pass < 7; ++pass)
-                               raw += std::uint64_t(PNG_PASS_ROWS(4096, pass)) *
-                                      (1 + std::uint64_t(PNG_PASS_COLS(8192, pass)) * 8);
-                           const QByteArray file =
-                               pngSignature +
-                               pngHeaderChunk(8192, 4096, 16, PNG_COLOR_TYPE_RGB_ALPHA, 1) +
-                               pngChunk("IDAT", zlibOfZeros(raw)) + pngChunk("IEND", {});
-                           return std::unique_ptr<ByteSource>(new BytesSource(file));
-                       },
-                       QString(),
-                       [](const CornerSink& sink) {
+        << HostileCase{decodePng, bytes(pngOfZeros(8192, 4096, 16, PNG_COLOR_TYPE_RGB_ALPHA, true)),
+                       QString(), [](const CornerSink& sink) {
                            return sink.at(127, 63) == Rgba{} && sink.largestStep() == 8
                                       ? QString()
                                       : QStringLiteral("not transparent, or not by passes");
@@ -1539,6 +1783,26 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                                new EndlessSource(onePixelHead, pngChunk("tEXt", {})));
                        },
                        damagedPng};
+    QTest::newRow("pipe: png of endless empty text chunks") << HostileCase{
+        readPicture,
+        [=] {
+            return std::unique_ptr<ByteSource>(new EndlessPipe(onePixelHead, pngChunk("tEXt", {})));
+        },
+        damagedPng};
+    // Empty deflate blocks inflate to nothing: the 512 MiB picture's budget
+    // would let a gigabyte of them come before its first row.
+    QTest::newRow("png of 8192 × 8192 whose image data is empty deflate blocks without end")
+        << HostileCase{decodePng,
+                       [] {
+                           const QByteArray emptyBlocks =
+                               QByteArray("\x02\x08\x20\x80\x00", 5).repeated(200000);
+                           return std::unique_ptr<ByteSource>(new EndlessSource(
+                               pngSignature +
+                                   pngHeaderChunk(8192, 8192, 16, PNG_COLOR_TYPE_RGB_ALPHA) +
+                                   pngChunk("IDAT", "\x78\x01" + emptyBlocks),
+                               pngChunk("IDAT", emptyBlocks)));
+                       },
+                       damagedPng};
 
     // Their AC scans come before any DC scan: refused at the first one.
     const QByteArray greyHeader = progressiveJpegHeader(8192, 1);
@@ -1546,12 +1810,26 @@ void TestPngJpegGif::hostileInputIsBounded_data()
         decodeJpeg, bytes(greyHeader + emptyAcScan().repeated(1000) + "\xFF\xD9"), damagedJpeg};
     QTest::newRow("jpeg of 8192 × 8192 grey with 10000 empty scans") << HostileCase{
         decodeJpeg, bytes(greyHeader + emptyAcScan().repeated(10000) + "\xFF\xD9"), damagedJpeg};
-    // A proper DC scan first: the scans' work over the blocks stops it.
-    QTest::newRow("jpeg of 4096 × 4096 grey, a DC scan and 10000 empty scans")
+    // A proper DC scan first: the scans' work over the blocks stops them.
+    QTest::newRow("jpeg of 8192 × 8192 grey, a DC scan and 1000 empty scans")
         << HostileCase{decodeJpeg,
-                       bytes(progressiveJpegHeader(4096, 1) + dcScan(4096) +
+                       bytes(progressiveJpegHeader(8192, 1) + dcScan(8192) +
+                             emptyAcScan().repeated(1000) + "\xFF\xD9"),
+                       damagedJpeg};
+    QTest::newRow("jpeg of 8192 × 8192 grey, a DC scan and 10000 empty scans")
+        << HostileCase{decodeJpeg,
+                       bytes(progressiveJpegHeader(8192, 1) + dcScan(8192) +
                              emptyAcScan().repeated(10000) + "\xFF\xD9"),
                        damagedJpeg};
+    // Held whole until its last scan: 128 MiB of coefficients, within the bound.
+    QTest::newRow("progressive grey jpeg of 8192 × 8192, held whole") << HostileCase{
+        decodeJpeg, bytes(progressiveJpegHeader(8192, 1) + dcScan(8192) + "\xFF\xD9"), QString(),
+        [](const CornerSink& sink) {
+            return sink.delivered() == QSize(8192, 8192) &&
+                           sink.at(127, 63) == Rgba{128, 128, 128, 255}
+                       ? QString()
+                       : QStringLiteral("not 8192 × 8192 of mid grey");
+        }};
     // Small enough for the work, but no scan script has this many scans.
     QTest::newRow("jpeg of 256 × 256 grey, a DC scan and 400 empty scans")
         << HostileCase{decodeJpeg,
@@ -1570,6 +1848,13 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                                new EndlessSource(QByteArray("\xFF\xD8", 2), QByteArray(1, '\0')));
                        },
                        damagedJpeg};
+    QTest::newRow("pipe: jpeg start, then zeros without end")
+        << HostileCase{readPicture,
+                       [] {
+                           return std::unique_ptr<ByteSource>(
+                               new EndlessPipe(QByteArray("\xFF\xD8", 2), QByteArray(1, '\0')));
+                       },
+                       damagedJpeg};
     QTest::newRow("jpeg start, then comments without end") << HostileCase{
         decodeJpeg,
         [] {
@@ -1585,6 +1870,15 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                                gifScreen(1, 1) + "\x21\xFE", char(255) + QByteArray(255, 'c')));
                        },
                        damagedGif};
+    // Half of the frame's rows come before its first odd one.
+    QTest::newRow("gif of a 65535 × 65535 interlaced frame on a 1024 × 64 screen")
+        << HostileCase{decodeGif, bytes(gifOfOneColour({1024, 64}, {65535, 65535}, true)),
+                       QStringLiteral("picture is too large (65535 × 65535 pixels)")};
+    QTest::newRow("gif of an 8192 × 8192 interlaced frame on a 1024 × 64 screen") << HostileCase{
+        decodeGif, bytes(gifOfOneColour({1024, 64}, {8192, 8192}, true)), QString(),
+        [](const CornerSink& sink) {
+            return sink.at(127, 63) == Rgba{0, 0, 0, 255} ? QString() : QStringLiteral("not black");
+        }};
     QTest::newRow("gif of clear codes without end")
         << HostileCase{decodeGif,
                        [] {
@@ -1598,6 +1892,36 @@ void TestPngJpegGif::hostileInputIsBounded_data()
                                char(255) + clears));
                        },
                        damagedGif};
+
+    // Its top rows are stored last: the 256 MiB before them pass through.
+    QTest::newRow("pipe: bottom-up 8192 × 8192 bitmap, then zeros without end") << HostileCase{
+        readPicture,
+        [] {
+            QByteArray header("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0"
+                              "\0\x20\0\0\0\x20\0\0\x01\0\x20\0",
+                              30);
+            header += QByteArray(24, '\0');
+            return std::unique_ptr<ByteSource>(new EndlessPipe(header, QByteArray(1, '\0')));
+        },
+        QString(),
+        [](const CornerSink& sink) {
+            return sink.delivered() == QSize(8192, 8192) && sink.at(127, 63) == Rgba{0, 0, 0, 255}
+                       ? QString()
+                       : QStringLiteral("not 8192 × 8192 of black");
+        }};
+    QTest::newRow("/dev/zero as the picture")
+        << HostileCase{readPicture,
+                       [] {
+                           auto opened = FileSource::open("/dev/zero", "a picture");
+                           return std::unique_ptr<ByteSource>(new FileSource(std::move(*opened)));
+                       },
+                       QStringLiteral("not a picture Dotwright can read")};
+    QTest::newRow("pipe: endless text as the picture") << HostileCase{
+        readPicture,
+        [] {
+            return std::unique_ptr<ByteSource>(new EndlessPipe(QByteArray(), QByteArray("y\n", 2)));
+        },
+        QStringLiteral("not a picture Dotwright can read")};
 
     const std::pair<const char*, Decoder> everyDecoder[] = {
         {"png", decodePng}, {"jpeg", decodeJpeg}, {"gif", decodeGif}};
