@@ -408,12 +408,10 @@ QImage pictureOnBackground(const QImage& picture, QSize size, Colour background)
             if (alpha == 255) {
                 out[x] = in[x];
             } else if (alpha != 0) {
-                const auto blend = [alpha](int over, int under) {
-                    return (over * alpha + under * (255 - alpha) + 127) / 255;
-                };
-                out[x] =
-                    qRgb(blend(qRed(in[x]), qRed(out[x])), blend(qGreen(in[x]), qGreen(out[x])),
-                         blend(qBlue(in[x]), qBlue(out[x])));
+                const Colour shown =
+                    colourOver(qRed(in[x]), qGreen(in[x]), qBlue(in[x]), alpha,
+                               colourFromRgb(qRed(out[x]), qGreen(out[x]), qBlue(out[x])));
+                out[x] = qRgb(redOf(shown), greenOf(shown), blueOf(shown));
             }
         }
     }
