@@ -173,7 +173,8 @@ public:
     void start(PictureSize delivered) override
     {
         m_delivered = delivered;
-        if (!m_corner && delivered.width * delivered.height > maxSheetPixels)
+        m_tooLarge = !m_corner && delivered.width * delivered.height > maxSheetPixels;
+        if (m_tooLarge)
             return; // keeps nothing, so the decoder may stop at once
         m_picture.width = int(m_corner ? m_corner->width : delivered.width);
         m_picture.height = int(m_corner ? m_corner->height : delivered.height);
@@ -211,7 +212,7 @@ public:
         }
     }
 
-    bool tooLarge() const { return m_picture.colours.empty() && m_delivered.width > 0; }
+    bool tooLarge() const { return m_tooLarge; }
     PictureSize delivered() const { return m_delivered; }
     SpritePicture& picture() { return m_picture; }
     // The first pixel that had another colour, as the picture stored it; nothing
@@ -228,6 +229,7 @@ private:
     std::optional<SpriteSize> m_corner;
     Colour m_transparent;
     PictureSize m_delivered;
+    bool m_tooLarge = false;
     SpritePicture m_picture;
     std::size_t m_firstOther = 0;
     Rgba m_firstOtherPixel;
