@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -80,6 +81,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     lstSelect->setSelectionMode(QAbstractItemView::SingleSelection);
     lstSelect->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstSelect->viewport()->installEventFilter(this);
+    lstSelect->installEventFilter(this);
 
     Picture1 = makeNamed<QLabel>(this, "Picture1");
     Picture1->setPixmap(logoPixmap());
@@ -151,6 +153,14 @@ void MainWindow::lstSelect_DblClick()
     }
 }
 
+bool MainWindow::lstSelect_KeyDown(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    lstSelect_DblClick();
+    return true;
+}
+
 void MainWindow::cmdExit_Click()
 {
     close();
@@ -163,5 +173,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         lstSelect_DblClick();
         return true;
     }
+    if (watched == lstSelect && event->type() == QEvent::KeyPress &&
+        lstSelect_KeyDown(static_cast<QKeyEvent*>(event)->key()))
+        return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -11,8 +11,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-// frmMain: the tool chooser. A double-click in the list opens the selected
-// tool's window modally; Exit ends the program.
+// frmMain: the tool chooser. A double-click in the list, or Enter, opens the
+// selected tool's window modally; Exit ends the program.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -39,6 +39,8 @@ protected:
 private:
     void Form_Load();
     void lstSelect_DblClick();
+    // Enter or Return opens the selected tool, as a double-click does.
+    bool lstSelect_KeyDown(int key);
     void cmdExit_Click();
 
     QLabel* lblTool;

@@ -7,6 +7,7 @@
 #include "core/picture_data_file.h"
 #include "core/screen.h"
 #include "core/sprite_code.h"
+#include "core/sprite_sheet.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
 #include "picture_io/picture_on_background.h"
@@ -157,22 +158,163 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
     return deliver(files, options.output.empty() ? &text : nullptr, streams);
 }
 
+// Keeps a picture's pixels in the colours of a sprite kind as the decoder
+// delivers them, and where the first pixel lies, in reading order, that was
+// not already such a colour. Either the top-left corner of `corner`'s size,
+// beyond the picture transparent, or, without a corner, the whole picture up
+// to maxSheetPixels: a larger one is refused before its pixels are decoded.
+class SpritePictureSink final : public RowSink
+{
+public:
+    SpritePictureSink(SpriteKind kind, std::optional<SpriteSize> corner)
+        : m_kind(kind), m_corner(corner), m_transparent(spritePixelOf(kind, 0, 0, 0, 0).colour)
+    {}
+
+    void start(PictureSize delivered) override
+    {
+        m_delivered = delivered;
+        m_tooLarge = !m_corner && delivered.width * delivered.height > maxSheetPixels;
+        if (m_tooLarge)
+            return; // keeps nothing, so the decoder may stop at once
+        m_picture.width = int(m_corner ? m_corner->width : delivered.width);
+        m_picture.height = int(m_corner ? m_corner->height : delivered.height);
+        m_picture.colours.assign(std::size_t(m_picture.width) * std::size_t(m_picture.height),
+                                 m_transparent);
+        m_firstOther = m_picture.colours.size();
+    }
+    std::int64_t rowsWanted() const override
+    {
+        return std::min<std::int64_t>(m_picture.height, m_delivered.height);
+    }
+    std::int64_t columnsWanted() const override
+    {
+        return std::min<std::int64_t>(m_picture.width, m_delivered.width);
+    }
+    void pixels(std::int64_t y, std::int64_t x0, std::int64_t step,
+                std::span<const Rgba> pixels) override
+    {
+        if (y < 0 || y >= rowsWanted() || x0 < 0 || step < 1)
+            return;
+        const std::size_t rowStart = std::size_t(y) * std::size_t(m_picture.width);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            const std::int64_t x = x0 + std::int64_t(i) * step;
+            if (x >= columnsWanted())
+                break;
+            const Rgba pixel = pixels[i];
+            const SpritePixel shown =
+                spritePixelOf(m_kind, pixel.red, pixel.green, pixel.blue, pixel.alpha);
+            const std::size_t at = rowStart + std::size_t(x);
+            m_picture.colours[at] = shown.colour;
+            if (!shown.exact && at < m_firstOther) {
+                m_firstOther = at;
+                m_firstOtherPixel = pixel;
+            }
+        }
+    }
+
+    bool tooLarge() const { return m_tooLarge; }
+    PictureSize delivered() const { return m_delivered; }
+    SpritePicture& picture() { return m_picture; }
+    // The first pixel that had another colour, as the picture stored it; nothing
+    // when every pixel had one of the kind's colours.
+    std::optional<std::pair<std::size_t, Rgba>> firstOtherColour() const
+    {
+        if (m_firstOther >= m_picture.colours.size())
+            return std::nullopt;
+        return std::pair{m_firstOther, m_firstOtherPixel};
+    }
+
+private:
+    SpriteKind m_kind;
+    std::optional<SpriteSize> m_corner;
+    Colour m_transparent;
+    PictureSize m_delivered;
+    bool m_tooLarge = false;
+    SpritePicture m_picture;
+    std::size_t m_firstOther = 0;
+    Rgba m_firstOtherPixel;
+};
+
+// "#101010", or "#10101080" for a pixel that is not opaque: as pixel-art
+// programs show colours, red first.
+std::string hexColour(Rgba pixel)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text = "#";
+    const auto add = [&](int value) {
+        text += digits[value >> 4];
+        text += digits[value & 15];
+    };
+    add(pixel.red);
+    add(pixel.green);
+    add(pixel.blue);
+    if (pixel.alpha != 255)
+        add(pixel.alpha);
+    return text;
+}
+
+// The picture of `name` in the colours of the options' kind: its top-left
+// corner of `corner`'s size, or the whole sheet. With --exact a pixel of any
+// other colour fails, naming the first.
+Result<SpritePicture> readSpritePicture(const CliOptions& options, std::optional<SpriteSize> corner,
+                                        const CliStreams& streams)
+{
+    Result<Input> input = Input::open(options.input, "a picture", streams);
+    if (!input)
+        return fail(input.error());
+    const std::string name = nameOf(options.input);
+    SpritePictureSink sink(options.kind, corner);
+    if (Result<void> read = readPicture(input->source(), sink); !read)
+        return failNaming(read.error(), name);
+    if (sink.tooLarge()) {
+        return fail(name, "sheet is too large (" + std::to_string(sink.delivered().width) + " × " +
+                              std::to_string(sink.delivered().height) + " pixels, more than " +
+                              std::to_string(maxSheetPixels) + ")");
+    }
+    if (const auto other = sink.firstOtherColour(); options.exact && other) {
+        const auto width = std::size_t(sink.picture().width);
+        return fail(name, "pixel " + std::to_string(other->first % width) + "," +
+                              std::to_string(other->first / width) + " is " +
+                              hexColour(other->second) + ", not a colour of the " +
+                              std::string(spriteKindName(options.kind)) + " editor");
+    }
+    return std::move(sink.picture());
+}
+
+// Text to the -o file, or to standard output.
+Result<void> deliverText(const CliOptions& options, std::string text, const CliStreams& streams)
+{
+    OutputFiles files;
+    if (options.output.empty())
+        return deliver(files, &text, streams);
+    files.add(options.output, std::move(text));
+    return deliver(files, nullptr, streams);
+}
+
 Result<void> runSprite(const CliOptions& options, const CliStreams& streams)
 {
-    const Result<std::vector<Colour>> colours =
-        readCorner(options.input, spriteSize, spriteSize, streams);
-    if (!colours)
-        return fail(colours.error());
+    const Result<SpritePicture> sprite = readSpritePicture(options, options.size, streams);
+    if (!sprite)
+        return fail(sprite.error());
+    // The editor's text, and a line end after it, as a source file wants.
+    std::string text;
+    appendCellCode(text, options.kind, *sprite, 0, 0, options.size);
+    text += "\r\n";
+    return deliverText(options, std::move(text), streams);
+}
 
-    // A freshly opened editor: all bits 0, so a colour it does not know leaves 0.
-    SpriteLayers bits;
-    for (int y = 0; y < spriteSize; ++y) {
-        for (int x = 0; x < spriteSize; ++x)
-            applyColour(options.kind, (*colours)[std::size_t(y * spriteSize + x)], x, y, bits);
-    }
-    const std::string text = spriteCodeText(options.kind, bits);
-    OutputFiles none;
-    return deliver(none, &text, streams);
+Result<void> runSprites(const CliOptions& options, const CliStreams& streams)
+{
+    const Result<SpritePicture> sheet = readSpritePicture(options, std::nullopt, streams);
+    if (!sheet)
+        return fail(sheet.error());
+    SheetOptions sheetOptions{options.kind, options.size, options.label, options.skipEmpty};
+    if (sheetOptions.label.empty())
+        sheetOptions.label = labelFromFileName(options.input);
+    Result<std::string> text = spriteSheetText(*sheet, sheetOptions);
+    if (!text)
+        return failNaming(text.error(), nameOf(options.input));
+    return deliverText(options, std::move(*text), streams);
 }
 
 Result<void> runSpriteRender(const CliOptions& options, const CliStreams& streams)
@@ -184,7 +326,7 @@ Result<void> runSpriteRender(const CliOptions& options, const CliStreams& stream
     // Only the digits "0" and "1" of a text count, wherever they stand, so only
     // they are kept, and reading stops once the kind has all it needs: a text of
     // any size is read in constant memory, with the result of reading it whole.
-    const std::size_t needed = digitCount(options.kind);
+    const std::size_t needed = digitCount(options.kind, options.size);
     std::string digits;
     const Result<void> read = readTextPieces(input->source(), [&](std::string_view piece) {
         for (const char c : piece) {
@@ -195,14 +337,15 @@ Result<void> runSpriteRender(const CliOptions& options, const CliStreams& stream
     });
     if (!read)
         return failNaming(read.error(), nameOf(options.input));
-    const std::optional<SpriteColours> colours = readSpriteCode(options.kind, digits);
+    const std::optional<std::vector<Colour>> colours =
+        readSpriteCode(options.kind, options.size, digits);
     if (!colours) {
         return fail(nameOf(options.input),
                     "too few digits: " + std::string(spriteKindName(options.kind)) +
                         " sprite code needs " + std::to_string(needed) + " digits 0 and 1, found " +
                         std::to_string(digits.size()));
     }
-    return deliverPicture(options, spriteSize, spriteSize, *colours, streams);
+    return deliverPicture(options, options.size.width, options.size.height, *colours, streams);
 }
 
 Result<void> runUnpack(const CliOptions& options, const CliStreams& streams)
@@ -263,7 +406,12 @@ Result<void> checkUsage(const CliOptions& options, const CliStreams& streams)
             outputs.push_back({"--bmp", options.bitmap});
         break;
     case CliCommand::Sprite:
-        return {};
+    case CliCommand::Sprites:
+        command = options.command == CliCommand::Sprite ? "sprite" : "sprites";
+        inputName = options.command == CliCommand::Sprite ? "IMAGE" : "SHEET";
+        if (!options.output.empty())
+            outputs.push_back({"-o", options.output});
+        break;
     case CliCommand::SpriteRender:
         command = "sprite";
         inputName = "CODEFILE";
@@ -312,6 +460,8 @@ Result<void> runCommand(const CliOptions& options, const CliStreams& streams)
         return runSprite(options, streams);
     case CliCommand::SpriteRender:
         return runSpriteRender(options, streams);
+    case CliCommand::Sprites:
+        return runSprites(options, streams);
     case CliCommand::Unpack:
         return runUnpack(options, streams);
     }

@@ -17,11 +17,11 @@ struct CommandHelp
 
 // The kinds are written from the table of sprite kinds, which the parser reads
 // --kind with, so that the help cannot offer a name the parser refuses.
-const std::array<CommandHelp, 3>& commandHelps()
+const std::array<CommandHelp, 4>& commandHelps()
 {
     static const std::string kinds = spriteKindChoices("|", "|");
     static const std::string kindList = spriteKindChoices(", ", " or ");
-    static const std::array<CommandHelp, 3> helps{{
+    static const std::array<CommandHelp, 4> helps{{
         {"picture",
          "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n",
          "Converts the top-left 128 x 64 pixels of PICTURE (BMP, GIF, JPEG, ICO or PNG;\n"
@@ -40,19 +40,48 @@ const std::array<CommandHelp, 3>& commandHelps()
          "Example: dotwright-cli picture --rle --level 60 -o title.inc title.png\n"},
         // clang-format off
         {"sprite",
-         "dotwright-cli sprite  [--kind " + kinds + "] IMAGE\n"
-         "dotwright-cli sprite  [--kind " + kinds + "] --render OUT.png [CODEFILE]\n",
-         "Prints the sprite code of the top-left 8 x 8 pixels of IMAGE as the sprite\n"
-         "editor of that kind writes it (default bw): CR LF between lines. Colours the\n"
-         "editor does not know give 0 bits. With --render, reads sprite code from\n"
-         "CODEFILE (default, or -: standard input) as the editor's double-click does,\n"
-         "every 0 and 1 counting, and writes the 8 x 8 sprite as a picture; the name's\n"
-         "extension, .png or .bmp, says which (-: PNG on standard output).\n"
+         "dotwright-cli sprite  [--kind " + kinds + "] [--size WxH] [--exact] [-o OUT] IMAGE\n"
+         "dotwright-cli sprite  [--kind " + kinds + "] [--size WxH] --render OUT.png [CODEFILE]\n",
+         "Writes the sprite code of the top-left 8 x 8 pixels of IMAGE as the sprite\n"
+         "editor of that kind writes it (default bw), with CR LF after every line. Each\n"
+         "pixel takes the nearest colour the editor draws; in the kinds with a mask,\n"
+         "pixels less than half opaque or of the mask colour (255, 128, 0) are masked.\n"
+         "With --render, reads sprite code from CODEFILE (default, or -: standard\n"
+         "input) as the editor's double-click does, every 0 and 1 counting, and writes\n"
+         "the sprite as a picture; the name's extension, .png or .bmp, says which\n"
+         "(-: PNG on standard output).\n"
          "\n"
          "  --kind KIND       " + kindList + "\n"
+         "  --size WxH        a sprite of W x H pixels: W a multiple of 8 up to 64,\n"
+         "                    H from 1 to 64 (default 8x8)\n"
+         "  --exact           refuse a picture with any other colour, naming the\n"
+         "                    first such pixel\n"
+         "  -o OUT            write the code to OUT (default, or -: standard output)\n"
          "  --render OUT.png  draw the sprite that CODEFILE holds\n"
          "\n"
-         "Example: dotwright-cli sprite --kind grey hero.png\n"},
+         "Example: dotwright-cli sprite --kind grey -o hero.inc hero.png\n"},
+        {"sprites",
+         "dotwright-cli sprites [--kind " + kinds + "] [--size WxH] [--label NAME] [--exact]"
+         " [--skip-empty] [-o OUT] SHEET\n",
+         "Cuts SHEET into cells of W x H pixels (default 8 x 8), left to right, then top\n"
+         "to bottom, leaving out cells the sheet does not fill, and writes each as a\n"
+         "block: a label line NAME_N: (N counting from 0), then the cell's sprite code\n"
+         "with the colours of sprite IMAGE. An 8 x 8 cell's code is the editor's text;\n"
+         "a wider cell's rows hold W / 8 bytes each. An empty line between blocks, CR LF\n"
+         "after every line. A sheet may have up to 16777216 pixels and 65536 cells.\n"
+         "\n"
+         "  --kind KIND   " + kindList + "\n"
+         "  --size WxH    the cells: W a multiple of 8 up to 64, H from 1 to 64\n"
+         "  --label NAME  the labels' name (default: SHEET's file name without folders\n"
+         "                and extension, other characters than letters, digits and _\n"
+         "                made _)\n"
+         "  --exact       refuse a sheet with any other colour, naming the first such\n"
+         "                pixel\n"
+         "  --skip-empty  leave out cells that are all white and unmasked; the others\n"
+         "                keep their numbers\n"
+         "  -o OUT        write the code to OUT (default, or -: standard output)\n"
+         "\n"
+         "Example: dotwright-cli sprites --kind bw-mask --skip-empty -o hero.inc hero.png\n"},
         // clang-format on
         {"unpack", "dotwright-cli unpack  [-o OUT.png] DATAFILE\n",
          "Reads a picture data file (plain or compressed, black and white or greyscale)\n"
@@ -68,8 +97,9 @@ const std::array<CommandHelp, 3>& commandHelps()
 
 constexpr std::string_view exitStatuses =
     "Exit status: 0 success; 1 failure (a picture or data file that cannot be read,\n"
-    "an output that cannot be written); 2 usage error. Every failure prints one\n"
-    "line on standard error, and nothing is written unless everything succeeds.\n";
+    "a colour --exact refuses, an output that cannot be written); 2 usage error.\n"
+    "Every failure prints one line on standard error, and nothing is written\n"
+    "unless everything succeeds.\n";
 
 } // namespace
 

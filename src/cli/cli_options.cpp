@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "core/sprite_sheet.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -147,17 +149,17 @@ private:
     std::vector<std::string> m_files;
 };
 
-// Only digits, 0 to 100: "50x", "+5", " 5" and "" are all refused rather than
-// read as far as they go.
-std::optional<int> levelFrom(const std::string& text)
+// Only digits, 0 to `largest`: "50x", "+5", " 5" and "" are all refused
+// rather than read as far as they go.
+std::optional<int> wholeNumberFrom(const std::string& text, int largest)
 {
     if (text.empty() || text.size() > 9 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    const int level = std::stoi(text);
-    if (level > 100)
+    const int number = std::stoi(text);
+    if (number > largest)
         return std::nullopt;
-    return level;
+    return number;
 }
 
 // "-" stands for standard output, as it stands for standard input.
@@ -232,7 +234,7 @@ Result<CliOptions> readPicture(CommandParser& parser)
     options.compressed = parser.isSet("rle");
     if (parser.isSet("level")) {
         const std::string text = parser.value("level");
-        const std::optional<int> level = levelFrom(text);
+        const std::optional<int> level = wholeNumberFrom(text, 100);
         if (!level) {
             return usageError(parser.command(),
                               "--level must be a whole number from 0 to 100, not '" + text + "'");
@@ -247,9 +249,22 @@ Result<CliOptions> readPicture(CommandParser& parser)
     return takeInput(parser, std::move(options), "PICTURE");
 }
 
-Result<CliOptions> readSprite(CommandParser& parser)
+// "16x8": a width that is a multiple of 8 from 8 to 64, a height from 1 to 64.
+std::optional<SpriteSize> spriteSizeFrom(const std::string& text)
 {
-    CliOptions options;
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    const std::optional<int> width = wholeNumberFrom(text.substr(0, x), maxSpriteWidth);
+    const std::optional<int> height = wholeNumberFrom(text.substr(x + 1), maxSpriteHeight);
+    if (!width || !height || !isSpriteSize({*width, *height}))
+        return std::nullopt;
+    return SpriteSize{*width, *height};
+}
+
+// What the sprite commands share: --kind, --size and --exact.
+Result<void> takeSpriteChoices(CommandParser& parser, CliOptions& options)
+{
     if (parser.isSet("kind")) {
         const std::string name = parser.value("kind");
         const std::optional<SpriteKind> kind = spriteKindNamed(name);
@@ -260,9 +275,36 @@ Result<CliOptions> readSprite(CommandParser& parser)
         }
         options.kind = *kind;
     }
+    if (parser.isSet("size")) {
+        const std::string text = parser.value("size");
+        const std::optional<SpriteSize> size = spriteSizeFrom(text);
+        if (!size) {
+            return usageError(parser.command(),
+                              "--size must be WxH, W a multiple of 8 from 8 to 64 and H from 1 "
+                              "to 64, not '" +
+                                  text + "'");
+        }
+        options.size = *size;
+    }
+    options.exact = parser.isSet("exact");
+    return {};
+}
+
+Result<CliOptions> readSprite(CommandParser& parser)
+{
+    CliOptions options;
+    if (Result<void> choices = takeSpriteChoices(parser, options); !choices)
+        return fail(choices.error());
     if (!parser.isSet("render")) {
         options.command = CliCommand::Sprite;
+        if (Result<void> output = takeOutput(parser, options, "o", false); !output)
+            return fail(output.error());
         return takeInput(parser, std::move(options), "IMAGE");
+    }
+    // --render names the picture it writes, and draws the code exactly as it stands.
+    for (const char* option : {"o", "exact"}) {
+        if (parser.isSet(option))
+            return usageError(parser.command(), dashed(option) + " does not go with --render");
     }
     // The code to draw comes from standard input unless a file is named.
     options.command = CliCommand::SpriteRender;
@@ -272,6 +314,28 @@ Result<CliOptions> readSprite(CommandParser& parser)
     if (Result<void> output = takeOutput(parser, *withInput, "render", true); !output)
         return fail(output.error());
     return withInput;
+}
+
+Result<CliOptions> readSprites(CommandParser& parser)
+{
+    CliOptions options;
+    options.command = CliCommand::Sprites;
+    if (Result<void> choices = takeSpriteChoices(parser, options); !choices)
+        return fail(choices.error());
+    options.skipEmpty = parser.isSet("skip-empty");
+    if (parser.isSet("label")) {
+        options.label = parser.value("label");
+        if (!isAssemblerLabel(options.label)) {
+            return usageError(parser.command(),
+                              "--label must be letters, digits and _, not starting with a digit "
+                              "and at most " +
+                                  std::to_string(maxLabelLength) + " characters, not '" +
+                                  options.label + "'");
+        }
+    }
+    if (Result<void> output = takeOutput(parser, options, "o", false); !output)
+        return fail(output.error());
+    return takeInput(parser, std::move(options), "SHEET");
 }
 
 Result<CliOptions> readUnpack(CommandParser& parser)
@@ -327,12 +391,16 @@ Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
     if (first == "picture")
         return parseCommand(first, after, {"grey", "rle"}, {"level", "bmp", "o"}, readPicture);
     if (first == "sprite")
-        return parseCommand(first, after, {}, {"kind", "render"}, readSprite);
+        return parseCommand(first, after, {"exact"}, {"kind", "size", "render", "o"}, readSprite);
+    if (first == "sprites") {
+        return parseCommand(first, after, {"exact", "skip-empty"}, {"kind", "size", "label", "o"},
+                            readSprites);
+    }
     if (first == "unpack")
         return parseCommand(first, after, {}, {"o"}, readUnpack);
     if (first.starts_with('-'))
         return usageError("usage", "unknown option '" + first + "'; options follow the command");
-    return usageError(first, "unknown command (expected picture, sprite or unpack)");
+    return usageError(first, "unknown command (expected picture, sprite, sprites or unpack)");
 }
 
 std::string spriteKindChoices(std::string_view between, std::string_view last)

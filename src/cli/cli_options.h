@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-enum class CliCommand { Help, Version, Picture, Sprite, SpriteRender, Unpack };
+enum class CliCommand { Help, Version, Picture, Sprite, SpriteRender, Sprites, Unpack };
 
 // The picture formats dotwright-cli writes, chosen by the output's extension.
 enum class ImageFormat { Png, Bmp };
@@ -20,8 +20,8 @@ struct CliOptions
     CliCommand command = CliCommand::Help;
     // For Help: the command whose help is asked for ("picture"), or empty for all.
     std::string helpTopic;
-    // PICTURE, IMAGE, CODEFILE or DATAFILE; "-" is standard input (also what
-    // --render reads when no CODEFILE is named).
+    // PICTURE, IMAGE, CODEFILE, SHEET or DATAFILE; "-" is standard input (also
+    // what --render reads when no CODEFILE is named).
     std::string input;
     // -o, or the picture of --render. Empty: standard output (also for "-").
     std::string output;
@@ -34,6 +34,13 @@ struct CliOptions
     bool compressed = false;
     int level = 50;
     SpriteKind kind = SpriteKind::BlackWhite;
+    // --size: the sprite of sprite and sprite --render, the cells of sprites.
+    SpriteSize size;
+    // --label; empty: the sheet's file name made a label.
+    std::string label;
+    // --exact: refuse a picture with any colour the sprite kind does not draw.
+    bool exact = false;
+    bool skipEmpty = false;
 };
 
 // Reads the arguments (the program name first, as in argv). Touches no file.

@@ -1,21 +1,29 @@
 #include "core/sprite_code.h"
 
+#include <algorithm>
 #include <span>
 
 namespace {
 
 constexpr std::string_view crlf = "\r\n";
 
-bool bitAt(const LayerBits& layer, int x, int y)
+// Pixel (x, y) of a sprite whose rows are `bytesPerRow` bytes: its byte and its bit.
+struct BitPlace
 {
-    return (layer[static_cast<std::size_t>(y)] >> (7 - x)) & 1;
+    std::size_t byte;
+    std::uint8_t mask;
+};
+
+BitPlace placeOf(int x, int y, int bytesPerRow)
+{
+    return {std::size_t(y) * std::size_t(bytesPerRow) + std::size_t(x / 8),
+            static_cast<std::uint8_t>(0x80 >> (x % 8))};
 }
 
-void setBit(LayerBits& layer, int x, int y, bool value)
+void setBit(std::span<std::uint8_t> layer, BitPlace place, bool value)
 {
-    const auto mask = static_cast<std::uint8_t>(0x80 >> x);
-    auto& row = layer[static_cast<std::size_t>(y)];
-    row = static_cast<std::uint8_t>(value ? (row | mask) : (row & ~mask));
+    auto& byte = layer[place.byte];
+    byte = static_cast<std::uint8_t>(value ? (byte | place.mask) : (byte & ~place.mask));
 }
 
 // How one colour is written in the layers of a kind: its digit in each layer,
@@ -94,6 +102,23 @@ bool digitsMatch(const KindCode& code, const ColourDigits& row, const std::array
     return true;
 }
 
+// The row of the kind's table for `colour`, or nothing for a colour it does not draw.
+const ColourDigits* digitsOf(const KindCode& code, Colour colour)
+{
+    for (const ColourDigits& row : code.colours) {
+        if (row.colour == colour)
+            return &row;
+    }
+    return nullptr;
+}
+
+void applyDigits(const KindCode& code, const ColourDigits& row, BitPlace place,
+                 const std::array<std::span<std::uint8_t>, 3>& layers)
+{
+    for (std::size_t layer = 0; layer < std::size_t(code.layers); ++layer)
+        setBit(layers[layer], place, row.digits[layer]);
+}
+
 } // namespace
 
 std::string_view spriteKindName(SpriteKind kind)
@@ -119,9 +144,34 @@ int layerCount(SpriteKind kind)
     return codeOf(kind).layers;
 }
 
-std::size_t digitCount(SpriteKind kind)
+std::span<const Colour> spriteColours(SpriteKind kind)
 {
-    return static_cast<std::size_t>(layerCount(kind)) * spriteSize * spriteSize;
+    // Taken from the digit tables, which list each kind's colours lightest first.
+    static const std::array<std::vector<Colour>, spriteKindNames.size()> kinds = [] {
+        std::array<std::vector<Colour>, spriteKindNames.size()> lists;
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            for (const ColourDigits& row : codeOf(spriteKindNames[i].second).colours)
+                lists[i].push_back(row.colour);
+        }
+        return lists;
+    }();
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (spriteKindNames[i].second == kind)
+            return kinds[i];
+    }
+    return kinds[0];
+}
+
+std::size_t digitCount(SpriteKind kind, SpriteSize size)
+{
+    return static_cast<std::size_t>(layerCount(kind)) * std::size_t(std::max(size.width, 0)) *
+           std::size_t(std::max(size.height, 0));
+}
+
+bool isSpriteSize(SpriteSize size)
+{
+    return size.width >= 8 && size.width <= maxSpriteWidth && size.width % 8 == 0 &&
+           size.height >= 1 && size.height <= maxSpriteHeight;
 }
 
 bool applyColour(SpriteKind kind, Colour colour, int x, int y, SpriteLayers& bits)
@@ -129,61 +179,99 @@ bool applyColour(SpriteKind kind, Colour colour, int x, int y, SpriteLayers& bit
     if (x < 0 || x >= spriteSize || y < 0 || y >= spriteSize)
         return false;
     const KindCode& code = codeOf(kind);
-    for (const ColourDigits& row : code.colours) {
-        if (row.colour != colour)
-            continue;
-        for (int layer = 0; layer < code.layers; ++layer)
-            setBit(bits.layers[static_cast<std::size_t>(layer)], x, y,
-                   row.digits[static_cast<std::size_t>(layer)]);
-        return true;
-    }
-    return false;
+    const ColourDigits* row = digitsOf(code, colour);
+    if (row == nullptr)
+        return false;
+    applyDigits(code, *row, placeOf(x, y, 1), {bits.layers[0], bits.layers[1], bits.layers[2]});
+    return true;
 }
 
-std::string spriteCodeText(SpriteKind kind, const SpriteLayers& bits)
+SpriteBits spriteBitsOf(SpriteKind kind, SpriteSize size, std::span<const Colour> colours)
 {
     const KindCode& code = codeOf(kind);
-    std::string text;
-    text.reserve(402);
-    for (int layer = 0; layer < code.layers; ++layer) {
+    SpriteBits bits{size, {}};
+    const int bytesPerRow = size.width / 8;
+    for (int layer = 0; layer < code.layers; ++layer)
+        bits.layers[std::size_t(layer)].assign(std::size_t(bytesPerRow * size.height), 0);
+    const std::array<std::span<std::uint8_t>, 3> layers{bits.layers[0], bits.layers[1],
+                                                        bits.layers[2]};
+    for (int y = 0; y < size.height; ++y) {
+        for (int x = 0; x < size.width; ++x) {
+            const std::size_t at = std::size_t(y) * std::size_t(size.width) + std::size_t(x);
+            if (const ColourDigits* row =
+                    at < colours.size() ? digitsOf(code, colours[at]) : nullptr)
+                applyDigits(code, *row, placeOf(x, y, bytesPerRow), layers);
+        }
+    }
+    return bits;
+}
+
+void appendSpriteCode(std::string& text, SpriteKind kind, SpriteSize size,
+                      const std::array<std::span<const std::uint8_t>, 3>& layers)
+{
+    const KindCode& code = codeOf(kind);
+    const std::size_t bytesPerRow = std::size_t(size.width / 8);
+    for (std::size_t layer = 0; layer < std::size_t(code.layers); ++layer) {
         if (layer > 0) {
             text += crlf;
             text += crlf;
         }
-        text += code.headers[static_cast<std::size_t>(layer)];
-        for (int y = 0; y < spriteSize; ++y) {
+        text += code.headers[layer];
+        const std::span<const std::uint8_t> rows = layers[layer];
+        for (std::size_t at = 0; at + bytesPerRow <= rows.size(); at += bytesPerRow) {
             text += crlf;
-            text += ".db %";
-            for (int x = 0; x < spriteSize; ++x)
-                text += bitAt(bits.layers[static_cast<std::size_t>(layer)], x, y) ? '1' : '0';
+            text += ".db ";
+            for (std::size_t i = 0; i < bytesPerRow; ++i) {
+                if (i > 0)
+                    text += ',';
+                text += '%';
+                for (int bit = 7; bit >= 0; --bit)
+                    text += (rows[at + i] >> bit) & 1 ? '1' : '0';
+            }
         }
     }
+}
+
+std::string spriteCodeText(SpriteKind kind, const SpriteBits& bits)
+{
+    std::string text;
+    appendSpriteCode(text, kind, bits.size, {bits.layers[0], bits.layers[1], bits.layers[2]});
     return text;
 }
 
-std::optional<SpriteColours> readSpriteCode(SpriteKind kind, std::string_view text)
+std::string spriteCodeText(SpriteKind kind, const SpriteLayers& bits)
 {
-    const std::size_t needed = digitCount(kind);
-    std::array<bool, 192> digits{};
-    std::size_t found = 0;
+    std::string text;
+    text.reserve(402);
+    appendSpriteCode(text, kind, {}, {bits.layers[0], bits.layers[1], bits.layers[2]});
+    return text;
+}
+
+std::optional<std::vector<Colour>> readSpriteCode(SpriteKind kind, SpriteSize size,
+                                                  std::string_view text)
+{
+    if (!isSpriteSize(size))
+        return std::nullopt;
+    const std::size_t needed = digitCount(kind, size);
+    std::vector<bool> digits;
+    digits.reserve(needed);
     for (const char ch : text) {
-        if (ch != '0' && ch != '1')
-            continue;
-        digits[found++] = ch == '1';
-        if (found == needed)
+        if (digits.size() == needed)
             break;
+        if (ch == '0' || ch == '1')
+            digits.push_back(ch == '1');
     }
-    if (found < needed)
+    if (digits.size() < needed)
         return std::nullopt;
 
     const KindCode& code = codeOf(kind);
-    SpriteColours result{};
-    for (std::size_t i = 0; i < result.size(); ++i) {
+    const std::size_t pixels = std::size_t(size.width) * std::size_t(size.height);
+    std::vector<Colour> result(pixels, colours::white);
+    for (std::size_t i = 0; i < pixels; ++i) {
         std::array<bool, 3> pixel{};
         for (std::size_t layer = 0; layer < std::size_t(code.layers); ++layer)
-            pixel[layer] = digits[64 * layer + i];
+            pixel[layer] = digits[pixels * layer + i];
         // The rows of a kind cover every combination of its digits.
-        result[i] = colours::white;
         for (const ColourDigits& row : code.colours) {
             if (digitsMatch(code, row, pixel)) {
                 result[i] = row.colour;
@@ -192,4 +280,14 @@ std::optional<SpriteColours> readSpriteCode(SpriteKind kind, std::string_view te
         }
     }
     return result;
+}
+
+std::optional<SpriteColours> readSpriteCode(SpriteKind kind, std::string_view text)
+{
+    const std::optional<std::vector<Colour>> read = readSpriteCode(kind, SpriteSize{}, text);
+    if (!read)
+        return std::nullopt;
+    SpriteColours colours{};
+    std::copy(read->begin(), read->end(), colours.begin());
+    return colours;
 }

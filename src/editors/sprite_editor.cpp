@@ -1,13 +1,22 @@
 #include "editors/sprite_editor.h"
 
+#include "core/sprite_sheet.h"
+#include "picture_io/picture_file.h"
 #include "ui/clipboard.h"
 #include "ui/drawing_area.h"
+#include "ui/message_box.h"
 #include "ui/tool_icons.h"
 #include "ui/window_setup.h"
 
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,6 +26,56 @@
 namespace {
 
 constexpr float cellUnits = 10.0F;
+// How far the pen fills a cell, from its top-left corner, in both directions.
+constexpr float penReach = 9.5F;
+// A point in a cell's strip, from its top-left corner: the strip is the
+// cell's last pixel column and row, which always show the same colour.
+constexpr float stripOffset = 9.75F;
+
+constexpr auto canvasTip = "Keys after a click here: arrows shift the sprite, H and V mirror it, "
+                           "R turns it, I inverts it; Ctrl+Z undoes, Ctrl+Y redoes. Drop a "
+                           "picture on the window to paint it.";
+
+std::size_t cellIndex(int x, int y)
+{
+    return static_cast<std::size_t>(y * spriteSize + x);
+}
+
+// Every cell filled whole, as a read-back paints it.
+CanvasLook wholeCells(const SpriteColours& colours)
+{
+    CanvasLook look;
+    for (std::size_t i = 0; i < look.size(); ++i)
+        look[i] = {colours[i], colours[i]};
+    return look;
+}
+
+// The first local file among what is dragged, or an empty name.
+QString draggedFile(const QMimeData* data)
+{
+    if (data == nullptr)
+        return {};
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+// The picture's top-left 8 × 8 pixels in the kind's colours; pixels beyond a
+// smaller picture are transparent.
+SpriteColours spriteOfPicture(SpriteKind kind, const PictureCorner& corner)
+{
+    SpriteColours colours;
+    for (int y = 0; y < spriteSize; ++y) {
+        for (int x = 0; x < spriteSize; ++x) {
+            const Rgba pixel = x < corner.width && y < corner.height ? corner.at(x, y) : Rgba{};
+            colours[cellIndex(x, y)] =
+                spritePixelOf(kind, pixel.red, pixel.green, pixel.blue, pixel.alpha).colour;
+        }
+    }
+    return colours;
+}
 
 DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 {
@@ -29,8 +88,9 @@ DrawingArea* makeSwatch(QWidget* parent, const char* name, Colour colour)
 } // namespace
 
 SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits,
-                           Clipboard& clipboard, QWidget* owner)
-    : QDialog(owner), m_variant(variant), m_layerBits(layerBits), m_clipboard(clipboard)
+                           Clipboard& clipboard, MessageBox& messageBox, QWidget* owner)
+    : QDialog(owner), m_variant(variant), m_layerBits(layerBits), m_clipboard(clipboard),
+      m_messageBox(messageBox)
 {
     setUpFixedWindow(this, variant.objectName, QString::fromLatin1(variant.title),
                      variant.clientSize);
@@ -68,6 +128,11 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
 
     picSprite = makeNamed<DrawingArea>(this, "picSprite");
     picSprite->setUserScale(80, 80);
+    // A click gives the canvas the keyboard, for its edit keys; Tab never does.
+    picSprite->setFocusPolicy(Qt::ClickFocus);
+    picSprite->setToolTip(QString::fromLatin1(canvasTip));
+    picSprite->installEventFilter(this);
+    setAcceptDrops(true);
 
     if (variant.sizeRow)
         buildSizeRow();
@@ -79,6 +144,9 @@ SpriteEditor::SpriteEditor(const SpriteVariant& variant, SpriteLayers& layerBits
     connect(picSprite, &DrawingArea::mouseUp, this, &SpriteEditor::picSprite_MouseUp);
     connect(cmdClear, &QPushButton::clicked, this, &SpriteEditor::cmdClear_Click);
     connect(cmdClipboard, &QPushButton::clicked, this, &SpriteEditor::cmdClipboard_Click);
+    // Connected after the handlers, so that each change is recorded once it is made.
+    connect(picSprite, &DrawingArea::mouseUp, this, &SpriteEditor::recordChange);
+    connect(cmdClear, &QPushButton::clicked, this, &SpriteEditor::recordChange);
 
     Form_Load();
 }
@@ -118,6 +186,7 @@ void SpriteEditor::showEvent(QShowEvent* event)
 void SpriteEditor::Form_Load()
 {
     ConverttoText();
+    m_history = CanvasHistory(canvasLook());
 }
 
 void SpriteEditor::paintCell(int button, float x, float y)
@@ -142,7 +211,7 @@ void SpriteEditor::paintCell(int button, float x, float y)
     // visible between painted cells; reading the sprite back from text fills
     // whole cells.
     const QPointF from(x0, y0);
-    const QPointF to(x0 + 9.5F, y0 + 9.5F);
+    const QPointF to(x0 + penReach, y0 + penReach);
     picSprite->fillRectangle(from, to, colour);
     picPreview->fillRectangle(from, to, colour);
 }
@@ -205,21 +274,172 @@ void SpriteEditor::ConverttoPict()
         readSpriteCode(m_variant.kind, std::string_view(text.constData(), text.size()));
     if (!colours)
         return;
-    // Whole cells, painted row by row and each row from the left, so that a
-    // shared edge takes the colour of the cell painted later.
+    showCanvas(wholeCells(*colours));
+}
+
+bool SpriteEditor::picSprite_KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    static constexpr std::pair<int, SpriteEdit> keys[] = {
+        {Qt::Key_Left, SpriteEdit::ShiftLeft},    {Qt::Key_Right, SpriteEdit::ShiftRight},
+        {Qt::Key_Up, SpriteEdit::ShiftUp},        {Qt::Key_Down, SpriteEdit::ShiftDown},
+        {Qt::Key_H, SpriteEdit::MirrorLeftRight}, {Qt::Key_V, SpriteEdit::MirrorTopBottom},
+        {Qt::Key_R, SpriteEdit::TurnClockwise},   {Qt::Key_I, SpriteEdit::Invert},
+    };
+    for (const auto& [edited, edit] : keys) {
+        if (key == edited) {
+            applyEdit(edit);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SpriteEditor::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers held = modifiers & ~Qt::KeypadModifier;
+    if (key == Qt::Key_Z && held == Qt::ControlModifier) {
+        undo();
+        return true;
+    }
+    if ((key == Qt::Key_Z && held == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+        (key == Qt::Key_Y && held == Qt::ControlModifier)) {
+        redo();
+        return true;
+    }
+    return false;
+}
+
+void SpriteEditor::Form_OLEDragDrop(const QString& path)
+{
+    const Result<PictureCorner> picture =
+        readPictureFile(QFile::encodeName(path).toStdString(), spriteSize, spriteSize);
+    if (!picture) {
+        m_messageBox.warn(
+            this, windowTitle(),
+            QStringLiteral("Cannot load %1: %2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(picture.error().why)));
+        return;
+    }
+    showCanvas(wholeCells(spriteOfPicture(m_variant.kind, *picture)));
+    ConverttoText();
+    recordChange();
+}
+
+CanvasLook SpriteEditor::canvasLook() const
+{
+    CanvasLook look;
     for (int y = 0; y < spriteSize; ++y)
         for (int x = 0; x < spriteSize; ++x) {
-            const Colour colour = (*colours)[static_cast<std::size_t>(y * spriteSize + x)];
+            const QPointF corner(cellUnits * x, cellUnits * y);
+            look[cellIndex(x, y)] = {picSprite->readPoint(corner),
+                                     picSprite->readPoint(corner + QPointF(stripOffset, 0))};
+        }
+    return look;
+}
+
+void SpriteEditor::showCanvas(const CanvasLook& look)
+{
+    // Row by row and each row from the left, each cell first whole in its
+    // strip's colour and then, where the pen painted it, its colour as far as
+    // the pen reaches. A whole cell's far edge is the near edge of the next
+    // cell, which takes it when that cell is painted.
+    for (int y = 0; y < spriteSize; ++y)
+        for (int x = 0; x < spriteSize; ++x) {
+            const CellLook& cell = look[cellIndex(x, y)];
             const QPointF from(cellUnits * x, cellUnits * y);
             const QPointF to(cellUnits * (x + 1), cellUnits * (y + 1));
-            picSprite->fillRectangle(from, to, colour);
-            picPreview->fillRectangle(from, to, colour);
+            picSprite->fillRectangle(from, to, cell.edge);
+            if (cell.colour != cell.edge)
+                picSprite->fillRectangle(from, from + QPointF(penReach, penReach), cell.colour);
+            picPreview->fillRectangle(from, to, cell.colour);
         }
+}
+
+void SpriteEditor::recordChange()
+{
+    m_history.record(canvasLook());
+}
+
+void SpriteEditor::applyEdit(SpriteEdit edit)
+{
+    showCanvas(editedCanvas(edit, canvasLook()));
+    ConverttoText();
+    recordChange();
+}
+
+void SpriteEditor::undo()
+{
+    // A stroke still under way (a key pressed while a button is held) is a
+    // change of its own, and the first to be undone.
+    recordChange();
+    if (const std::optional<CanvasLook> before = m_history.undo()) {
+        showCanvas(*before);
+        ConverttoText();
+    }
+}
+
+void SpriteEditor::redo()
+{
+    if (const std::optional<CanvasLook> after = m_history.redo()) {
+        showCanvas(*after);
+        ConverttoText();
+    }
 }
 
 bool SpriteEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == txtCode->viewport() && event->type() == QEvent::MouseButtonDblClick)
-        txtCode_DblClick(); // and let the box select the word as usual
+    if (watched == picSprite && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return picSprite_KeyDown(key->key(), key->modifiers());
+    }
+    if (watched == txtCode->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonDblClick:
+            txtCode_DblClick(); // and let the box select the word as usual
+            recordChange();
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            // A dropped file is a picture for the sprite, not text for the box;
+            // dragged text still goes into the box.
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString path = draggedFile(drop->mimeData());
+            if (path.isEmpty())
+                break;
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop)
+                Form_OLEDragDrop(path);
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     return QDialog::eventFilter(watched, event);
+}
+
+void SpriteEditor::keyPressEvent(QKeyEvent* event)
+{
+    // In the code box, Ctrl+Z and its kin belong to the box's own text.
+    if (!txtCode->hasFocus() && Form_KeyDown(event->key(), event->modifiers()))
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+void SpriteEditor::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!draggedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void SpriteEditor::dropEvent(QDropEvent* event)
+{
+    const QString path = draggedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    Form_OLEDragDrop(path);
 }

@@ -16,12 +16,7 @@ std::vector<Colour> pictureOnBackground(const PictureCorner& picture, int width,
             if (pixel.alpha == 255) {
                 out = colourFromRgb(pixel.red, pixel.green, pixel.blue);
             } else if (pixel.alpha != 0) {
-                const int alpha = pixel.alpha;
-                const auto blend = [alpha](int over, int under) {
-                    return (over * alpha + under * (255 - alpha) + 127) / 255;
-                };
-                out = colourFromRgb(blend(pixel.red, redOf(out)), blend(pixel.green, greenOf(out)),
-                                    blend(pixel.blue, blueOf(out)));
+                out = colourOver(pixel.red, pixel.green, pixel.blue, pixel.alpha, out);
             }
         }
     }

@@ -121,6 +121,7 @@ private slots:
     void doubleClickOpensTheSelectedTool();
     void doubleClickActsOnTheSelectionNotThePoint();
     void nothingOpensWithoutASelection();
+    void enterOpensTheSelectedTool();
     void mainWindowTakesNoInputWhileAToolIsOpen();
     void reopenedToolStartsAfresh();
     void exitClosesTheProgram();
@@ -241,6 +242,24 @@ void TestMainWindow::nothingOpensWithoutASelection()
     QVERIFY(!list(main)->itemAt(empty));
     QCOMPARE(withModalWindow([&] { doubleClickList(main, empty); }), QString());
     QVERIFY(list(main)->selectedItems().isEmpty());
+}
+
+void TestMainWindow::enterOpensTheSelectedTool()
+{
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    // Chosen with the arrow keys, opened with Return or the keypad's Enter.
+    list(main)->setCurrentRow(0);
+    QTest::keyClick(list(main), Qt::Key_Right);
+    QTest::keyClick(list(main), Qt::Key_Right);
+    QCOMPARE(withModalWindow([&] { QTest::keyClick(list(main), Qt::Key_Return); }),
+             QStringLiteral("frmSprBWm"));
+    QCOMPARE(
+        withModalWindow([&] { QTest::keyClick(list(main), Qt::Key_Enter, Qt::KeypadModifier); }),
+        QStringLiteral("frmSprBWm"));
+    list(main)->clearSelection();
+    QCOMPARE(withModalWindow([&] { QTest::keyClick(list(main), Qt::Key_Return); }), QString());
 }
 
 void TestMainWindow::mainWindowTakesNoInputWhileAToolIsOpen()

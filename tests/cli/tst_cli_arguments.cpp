@@ -51,11 +51,24 @@ QString describe(const CliOptions& options)
             parts << QStringLiteral("bmp=") + text(options.bitmap);
         break;
     case CliCommand::Sprite:
-        parts << QStringLiteral("sprite") << kindName(options.kind);
-        break;
     case CliCommand::SpriteRender:
-        parts << QStringLiteral("render") << kindName(options.kind)
-              << QStringLiteral("png=") + text(options.output);
+    case CliCommand::Sprites:
+        parts << (options.command == CliCommand::Sprite         ? QStringLiteral("sprite")
+                  : options.command == CliCommand::SpriteRender ? QStringLiteral("render")
+                                                                : QStringLiteral("sprites"))
+              << kindName(options.kind);
+        if (options.size != SpriteSize{})
+            parts << QStringLiteral("%1x%2").arg(options.size.width).arg(options.size.height);
+        if (!options.label.empty())
+            parts << QStringLiteral("label=") + text(options.label);
+        if (options.exact)
+            parts << QStringLiteral("exact");
+        if (options.skipEmpty)
+            parts << QStringLiteral("skip-empty");
+        if (!options.output.empty())
+            parts << (options.command == CliCommand::SpriteRender ? QStringLiteral("png=")
+                                                                  : QStringLiteral("o=")) +
+                         text(options.output);
         break;
     case CliCommand::Unpack:
         parts << QStringLiteral("unpack");
@@ -123,6 +136,18 @@ void TestCliArguments::goodCommandLines_data()
         << "render grey png=out.png in=code.txt";
     QTest::newRow("render from standard input")
         << QStringList{"sprite", "--render", "out.png"} << "render bw png=out.png in=-";
+    QTest::newRow("sprite, every option")
+        << QStringList{"sprite", "--exact", "--size", "64x1", "-o", "s.inc", "s.png"}
+        << "sprite bw 64x1 exact o=s.inc in=s.png";
+    QTest::newRow("render of another size")
+        << QStringList{"sprite", "--size=16x64", "--render", "o.bmp"}
+        << "render bw 16x64 png=o.bmp in=-";
+    QTest::newRow("sprites, defaults")
+        << QStringList{"sprites", "sheet.png"} << "sprites bw in=sheet.png";
+    QTest::newRow("sprites, every option")
+        << QStringList{"sprites", "--kind",  "grey-mask",    "--size", "24x3",  "--label",
+                       "_Hero2",  "--exact", "--skip-empty", "-o",     "h.inc", "sheet.png"}
+        << "sprites grey-mask 24x3 label=_Hero2 exact skip-empty o=h.inc in=sheet.png";
 
     QTest::newRow("unpack to a file")
         << QStringList{"unpack", "-o", "u.png", "d.inc"} << "unpack o=u.png in=d.inc";
@@ -149,7 +174,7 @@ void TestCliArguments::usageErrors_data()
                                   << "usage: no command given (try dotwright-cli --help)";
     QTest::newRow("unknown command")
         << QStringList{"frob", "a.png"}
-        << "frob: unknown command (expected picture, sprite or unpack)";
+        << "frob: unknown command (expected picture, sprite, sprites or unpack)";
     QTest::newRow("option before the command")
         << QStringList{"--grey", "picture", "a.png"}
         << "usage: unknown option '--grey'; options follow the command";
@@ -193,6 +218,32 @@ void TestCliArguments::usageErrors_data()
         << "sprite: unexpected argument 'b.txt'";
     QTest::newRow("render without a file name")
         << QStringList{"sprite", "--render"} << "sprite: --render needs a value";
+    QTest::newRow("render with -o") << QStringList{"sprite", "--render", "o.png", "-o", "x.inc"}
+                                    << "sprite: -o does not go with --render";
+    QTest::newRow("render with --exact") << QStringList{"sprite", "--exact", "--render", "o.png"}
+                                         << "sprite: --exact does not go with --render";
+    QTest::newRow("skip-empty is for sprites") << QStringList{"sprite", "--skip-empty", "s.png"}
+                                               << "sprite: unknown option '--skip-empty'";
+
+    const QString size = QStringLiteral("%1: --size must be WxH, W a multiple of 8 from 8 to 64 "
+                                        "and H from 1 to 64, not '%2'");
+    for (const char* text : {"12x8", "0x8", "72x8", "8x0", "8x65", "8", "8x", "x8", "8X8", "8x8x8",
+                             "+8x8", "16 x 16", ""}) {
+        for (const char* command : {"sprite", "sprites"})
+            QTest::addRow("%s size '%s'", command, text)
+                << QStringList{command, QStringLiteral("--size=") + text, "s.png"}
+                << size.arg(QLatin1String(command), QLatin1String(text));
+    }
+    const QString label = QStringLiteral("sprites: --label must be letters, digits and _, not "
+                                         "starting with a digit and at most 255 characters, not "
+                                         "'%1'");
+    for (const QString& text :
+         {QStringLiteral("1up"), QStringLiteral("hero-walk"), QStringLiteral("h\u00E9ros"),
+          QStringLiteral("a b"), QString(), QString(256, u'a')})
+        QTest::addRow("label '%s'", qPrintable(text.left(10)))
+            << QStringList{"sprites", "--label=" + text, "s.png"} << label.arg(text);
+    QTest::newRow("no sheet") << QStringList{"sprites", "--skip-empty"}
+                              << "sprites: no SHEET given";
 
     QTest::newRow("no data file") << QStringList{"unpack", "-o", "u.png"}
                                   << "unpack: no DATAFILE given";
@@ -244,9 +295,12 @@ void TestCliArguments::helpAndVersion()
     QVERIFY(QByteArray::fromStdString(output.text)
                 .startsWith("dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] "
                             "[-o OUT] PICTURE\n"
-                            "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] IMAGE\n"
-                            "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] --render "
-                            "OUT.png [CODEFILE]\n"
+                            "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] [--size WxH] "
+                            "[--exact] [-o OUT] IMAGE\n"
+                            "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] [--size WxH] "
+                            "--render OUT.png [CODEFILE]\n"
+                            "dotwright-cli sprites [--kind bw|grey|bw-mask|grey-mask] [--size WxH] "
+                            "[--label NAME] [--exact] [--skip-empty] [-o OUT] SHEET\n"
                             "dotwright-cli unpack  [-o OUT.png] DATAFILE\n"
                             "dotwright-cli --help | --version\n"));
 

@@ -6,8 +6,10 @@
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/sprite_code.h"
+#include "core/sprite_sheet.h"
 #include "picture_io/bitmap_writer.h"
 #include "support/picture_source.h"
+#include "support/z80_assembler.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QImageWriter>
 #include <QMap>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +34,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -199,6 +203,72 @@ private:
     QString m_slave;
 };
 
+// The bit a pixel of colour `c` has in layer `layer` of a kind, as the editors'
+// layer table gives it: light for light grey and black, dark for dark grey and
+// black, bitmap for black, mask for every visible pixel.
+bool layerBit(SpriteKind kind, int layer, Colour c)
+{
+    const bool masked = c == colours::mask;
+    switch (kind) {
+    case SpriteKind::BlackWhite:
+        return c == colours::black;
+    case SpriteKind::BlackWhiteMasked:
+        return layer == 0 ? c == colours::black : !masked;
+    case SpriteKind::Greyscale:
+    case SpriteKind::GreyscaleMasked:
+        if (layer == 2)
+            return !masked;
+        return c == colours::black || c == (layer == 0 ? colours::lightGrey : colours::darkGrey);
+    }
+    return false;
+}
+
+// The bytes an assembler makes of a sprite's code: each layer's rows from the
+// top, each row width / 8 bytes, the leftmost pixel in the top bit.
+QByteArray spriteBytes(SpriteKind kind, const std::vector<Colour>& colours, int width, int height)
+{
+    QByteArray bytes;
+    for (int layer = 0; layer < layerCount(kind); ++layer) {
+        for (int y = 0; y < height; ++y) {
+            for (int x0 = 0; x0 < width; x0 += 8) {
+                int byte = 0;
+                for (int x = x0; x < x0 + 8; ++x)
+                    byte =
+                        byte << 1 | int(layerBit(kind, layer, colours[std::size_t(y * width + x)]));
+                bytes += char(byte);
+            }
+        }
+    }
+    return bytes;
+}
+
+// How a pixel-art program might have drawn a pixel meant to be `c`: a little
+// off, partly transparent, or, where it is masked, fully or mostly so. The
+// nearest colour of the kind is still `c`.
+QRgb drawnNear(Colour c, bool masks, QRandomGenerator& random)
+{
+    const auto off = [&](int value) {
+        return std::clamp(value + int(random.bounded(41)) - 20, 0, 255);
+    };
+    switch (random.bounded(3)) {
+    case 0:
+        return qRgb(redOf(c), greenOf(c), blueOf(c));
+    case 1:
+        if (c == colours::mask) // less than half opaque, whatever its colour
+            return qRgba(int(random.bounded(256)), 128, 255, int(random.bounded(128)));
+        return qRgb(off(redOf(c)), off(greenOf(c)), off(blueOf(c)));
+    default:
+        if (c == colours::white) { // seen through: the white background, or white itself
+            return masks ? qRgba(255, 255, 255, 128 + int(random.bounded(128)))
+                         : qRgba(0, 0, 0, int(random.bounded(8)));
+        }
+        if (c == colours::mask)
+            return qRgba(255, 128, 0, 200);
+        // Nearly opaque: blended with white it moves by at most 15.
+        return qRgba(redOf(c), greenOf(c), blueOf(c), 240);
+    }
+}
+
 } // namespace
 
 class TestCliProcess : public QObject
@@ -219,8 +289,12 @@ private slots:
     void spriteRoundTrip_data();
     void spriteRoundTrip();
     void spriteKnownOutput();
-    void spriteUnrecognisedColours_data();
-    void spriteUnrecognisedColours();
+    void spriteTakesTheNearestColour_data();
+    void spriteTakesTheNearestColour();
+    void spritesCutsASheet_data();
+    void spritesCutsASheet();
+    void spritesOfWiderCells();
+    void spritesSkipEmptyCellsButKeepTheirNumbers();
 
     void failures_data();
     void failures();
@@ -300,6 +374,27 @@ void TestCliProcess::initTestCase()
     QVERIFY(save(icon, picture("icon.ico"), "ico"));
 
     m_pictureNames = {"noise.png", "ramp.bmp", "glass.png", "photo.jpg", "icon.ico"};
+
+    // Sprite sheets that cannot be cut, or not with --exact. In off.png the
+    // first pixel of another colour in reading order is (12, 3), while (2, 5)
+    // comes first by columns. (3, 0) is black, less than half opaque: masked
+    // in the masked kinds, and on white exactly dark grey (808080), but no
+    // colour of black and white.
+    QImage tiny(7, 5, QImage::Format_RGB32);
+    tiny.fill(Qt::black);
+    QVERIFY(save(tiny, picture("tiny.png"), "png"));
+    QImage off(15, 8, QImage::Format_ARGB32);
+    off.fill(Qt::white);
+    off.setPixel(12, 3, qRgb(0x10, 0x10, 0x10));
+    off.setPixel(2, 5, qRgb(0x30, 0x30, 0x30));
+    off.setPixel(3, 0, qRgba(0, 0, 0, 0x7F));
+    QVERIFY(save(off, picture("off.png"), "png"));
+    QImage big(4097, 4096, QImage::Format_Grayscale8);
+    big.fill(255);
+    QVERIFY(save(big, picture("big.png"), "png"));
+    QImage tall(8, 65537, QImage::Format_Grayscale8);
+    tall.fill(255);
+    QVERIFY(save(tall, picture("tall.png"), "png"));
 }
 
 // Rows of every picture named, every level, both converters, plain and compressed.
@@ -446,36 +541,41 @@ void TestCliProcess::unpackGivesBackPreview()
 void TestCliProcess::spriteRoundTrip_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QList<Colour>>("palette");
+    QTest::addColumn<QString>("size");
     QTest::addColumn<int>("length");
-    QTest::newRow("bw") << "bw" << QList<Colour>{colours::white, colours::black} << 127;
+    QTest::newRow("bw") << "bw"
+                        << "8x8" << 127;
     QTest::newRow("grey") << "grey"
-                          << QList<Colour>{colours::white, colours::lightGrey, colours::darkGrey,
-                                           colours::black}
-                          << 267;
+                          << "8x8" << 267;
     QTest::newRow("bw-mask") << "bw-mask"
-                             << QList<Colour>{colours::white, colours::black, colours::mask} << 262;
+                             << "8x8" << 262;
     QTest::newRow("grey-mask") << "grey-mask"
-                               << QList<Colour>{colours::white, colours::lightGrey,
-                                                colours::darkGrey, colours::black, colours::mask}
-                               << 402;
+                               << "8x8" << 402;
+    // Three bytes a row, five rows a layer.
+    QTest::newRow("grey-mask 24x5") << "grey-mask"
+                                    << "24x5" << 12 + 11 + 11 + 2 * 4 + 15 * (2 + 4 + 3 * 9 + 2);
+    QTest::newRow("bw 64x1") << "bw"
+                             << "64x1" << 7 + 2 + 4 + 8 * 9 + 7;
 }
 
-// The code of an 8 × 8 picture in the colours an editor knows, rendered back,
-// is that picture; pixels beyond the corner play no part.
+// The code of a picture in the colours an editor knows, rendered back, is that
+// picture; pixels beyond the corner play no part.
 void TestCliProcess::spriteRoundTrip()
 {
     QFETCH(QString, kind);
-    QFETCH(QList<Colour>, palette);
+    QFETCH(QString, size);
     QFETCH(int, length);
 
-    QRandomGenerator random(qHash(kind));
-    QImage sprite(12, 10, QImage::Format_RGB32);
+    const int width = size.section(u'x', 0, 0).toInt();
+    const int height = size.section(u'x', 1, 1).toInt();
+    const std::span<const Colour> palette = spriteColours(*spriteKindNamed(kind.toStdString()));
+    QRandomGenerator random(qHash(kind + size));
+    QImage sprite(width + 4, height + 2, QImage::Format_RGB32);
     sprite.fill(qRgb(250, 10, 10));
     std::vector<Colour> expected;
-    for (int y = 0; y < spriteSize; ++y) {
-        for (int x = 0; x < spriteSize; ++x) {
-            const Colour c = palette[int(random.bounded(palette.size()))];
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Colour c = palette[random.bounded(int(palette.size()))];
             sprite.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
             expected.push_back(c);
         }
@@ -483,22 +583,32 @@ void TestCliProcess::spriteRoundTrip()
     QTemporaryDir folder;
     QVERIFY(save(sprite, folder.filePath("sprite.png"), "png"));
 
-    const CliRun code =
-        runCliProcess({"sprite", "--kind", kind, "sprite.png"}, {{}, folder.path(), {}});
+    const CliRun code = runCliProcess({"sprite", "--kind", kind, "--size", size, "sprite.png"},
+                                      {{}, folder.path(), {}});
     QCOMPARE(code.exitCode, 0);
     QCOMPARE(code.errors, QByteArray());
-    QCOMPARE(code.output.size(), length);
+    // The editor's text and a line end after it.
+    QCOMPARE(code.output.size(), length + 2);
     QCOMPARE(code.output.count('\n'), code.output.count("\r\n"));
-    QVERIFY(!code.output.endsWith('\n'));
+    QVERIFY(code.output.endsWith("1\r\n") || code.output.endsWith("0\r\n"));
+    // -o writes the same bytes.
+    QCOMPARE(runCliProcess(
+                 {"sprite", "--kind", kind, "--size", size, "--exact", "-o", "s.inc", "sprite.png"},
+                 {{}, folder.path(), {}})
+                 .exitCode,
+             0);
+    QCOMPARE(readAll(folder.filePath("s.inc")), code.output);
 
-    const CliRun fromInput = runCliProcess({"sprite", "--kind", kind, "--render", "in.png"},
-                                           {code.output, folder.path(), {}});
+    const CliRun fromInput =
+        runCliProcess({"sprite", "--kind", kind, "--size", size, "--render", "in.png"},
+                      {code.output, folder.path(), {}});
     QCOMPARE(fromInput.exitCode, 0);
     QCOMPARE(coloursOf(QImage(folder.filePath("in.png"))), expected);
 
     QVERIFY(writeAll(folder.filePath("code.txt"), code.output));
     const CliRun fromFile = runCliProcess(
-        {"sprite", "--kind", kind, "--render", "file.png", "code.txt"}, {{}, folder.path(), {}});
+        {"sprite", "--kind", kind, "--size", size, "--render", "file.png", "code.txt"},
+        {{}, folder.path(), {}});
     QCOMPARE(fromFile.exitCode, 0);
     QCOMPARE(coloursOf(QImage(folder.filePath("file.png"))), expected);
 }
@@ -517,27 +627,32 @@ void TestCliProcess::spriteKnownOutput()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.output, ";Bitmap\r\n.db %11111111\r\n.db %10000001\r\n.db %10000001\r\n"
                          ".db %10000001\r\n.db %10000001\r\n.db %10000001\r\n.db %10000001\r\n"
-                         ".db %11111111");
+                         ".db %11111111\r\n");
 }
 
-void TestCliProcess::spriteUnrecognisedColours_data()
+void TestCliProcess::spriteTakesTheNearestColour_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<Colour>("rendered");
-    // All bits 0, as in a freshly opened editor: white, or masked where there is a mask.
-    QTest::newRow("bw") << "bw" << colours::white;
-    QTest::newRow("grey") << "grey" << colours::white;
-    QTest::newRow("bw-mask") << "bw-mask" << colours::mask;
-    QTest::newRow("grey-mask") << "grey-mask" << colours::mask;
+    QTest::addColumn<QList<Colour>>("expected"); // the four odd pixels, then beyond the picture
+    const Colour w = colours::white;
+    const Colour l = colours::lightGrey;
+    const Colour d = colours::darkGrey;
+    const Colour b = colours::black;
+    const Colour m = colours::mask;
+    QTest::newRow("bw") << "bw" << QList<Colour>{w, b, b, w, w};
+    QTest::newRow("grey") << "grey" << QList<Colour>{w, b, d, l, w};
+    // Beyond a picture there is nothing: transparent, so masked.
+    QTest::newRow("bw-mask") << "bw-mask" << QList<Colour>{w, b, b, w, m};
+    QTest::newRow("grey-mask") << "grey-mask" << QList<Colour>{w, b, d, l, m};
 }
 
-// A 4 × 3 picture of colours no editor knows (near-white, near-black, red) and
-// a light grey the black-and-white editors do not know: those pixels get bits
-// 0; beyond the picture the canvas is white.
-void TestCliProcess::spriteUnrecognisedColours()
+// A 4 × 3 picture of near-white, with near-black, red and light grey pixels:
+// each takes the nearest colour the editor draws, and --exact refuses it,
+// naming the first pixel in reading order.
+void TestCliProcess::spriteTakesTheNearestColour()
 {
     QFETCH(QString, kind);
-    QFETCH(Colour, rendered);
+    QFETCH(QList<Colour>, expected);
 
     QImage odd(4, 3, QImage::Format_RGB32);
     odd.fill(qRgb(254, 255, 255));
@@ -554,15 +669,153 @@ void TestCliProcess::spriteUnrecognisedColours()
                  .exitCode,
              0);
 
-    const bool greyscale = kind.startsWith("grey");
-    std::vector<Colour> expected(spriteSize * spriteSize, colours::white);
+    std::vector<Colour> shown(spriteSize * spriteSize, expected[4]);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 4; ++x)
-            expected[std::size_t(y * spriteSize + x)] = rendered;
+            shown[std::size_t(y * spriteSize + x)] = expected[0];
     }
-    if (greyscale)
-        expected[2 * spriteSize + 3] = colours::lightGrey;
-    QCOMPARE(coloursOf(QImage(folder.filePath("back.png"))), expected);
+    shown[1] = expected[1];
+    shown[spriteSize + 2] = expected[2];
+    shown[2 * spriteSize + 3] = expected[3];
+    QCOMPARE(coloursOf(QImage(folder.filePath("back.png"))), shown);
+
+    const CliRun exact =
+        runCliProcess({"sprite", "--exact", "--kind", kind, "odd.png"}, {{}, folder.path(), {}});
+    QCOMPARE(exact.exitCode, 1);
+    QCOMPARE(exact.errors, "dotwright-cli: odd.png: pixel 0,0 is #FEFFFF, not a colour of the " +
+                               kind.toLatin1() + " editor\n");
+    QCOMPARE(exact.output, QByteArray());
+}
+
+void TestCliProcess::spritesCutsASheet_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const auto& [name, kind] : spriteKindNames)
+        QTest::newRow(name.data()) << QString::fromLatin1(name.data());
+}
+
+// A sheet of 4 × 3 sprites drawn a little off, with a strip of stray pixels
+// right of and below them that fills no cell: each sprite becomes the text its
+// editor writes, under its label, and the whole assembles to their bytes.
+void TestCliProcess::spritesCutsASheet()
+{
+    QFETCH(QString, kind);
+    const SpriteKind spriteKind = *spriteKindNamed(kind.toStdString());
+    const std::span<const Colour> palette = spriteColours(spriteKind);
+    QRandomGenerator random(qHash(kind));
+
+    QImage sheet(4 * 8 + 5, 3 * 8 + 3, QImage::Format_ARGB32);
+    for (int y = 0; y < sheet.height(); ++y) {
+        for (int x = 0; x < sheet.width(); ++x)
+            sheet.setPixel(x, y, 0xFF000000 | random.bounded(0x1000000));
+    }
+    QByteArray expected;
+    QByteArray expectedBytes;
+    for (int n = 0; n < 12; ++n) {
+        std::vector<Colour> sprite;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                sprite.push_back(palette[random.bounded(int(palette.size()))]);
+                sheet.setPixel(n % 4 * 8 + x, n / 4 * 8 + y,
+                               drawnNear(sprite.back(), palette.back() == colours::mask, random));
+            }
+        }
+        SpriteLayers bits;
+        for (int i = 0; i < 64; ++i)
+            applyColour(spriteKind, sprite[std::size_t(i)], i % 8, i / 8, bits);
+        if (n > 0)
+            expected += "\r\n";
+        expected += "walk_cycle_" + QByteArray::number(n) + ":\r\n" +
+                    QByteArray::fromStdString(spriteCodeText(spriteKind, bits)) + "\r\n";
+        expectedBytes += spriteBytes(spriteKind, sprite, 8, 8);
+    }
+    QTemporaryDir folder;
+    QVERIFY(save(sheet, folder.filePath("walk-cycle.png"), "png"));
+
+    const CliRun run =
+        runCliProcess({"sprites", "--kind", kind, "walk-cycle.png"}, {{}, folder.path(), {}});
+    QCOMPARE(run.errors, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output, expected);
+    QString error;
+    const std::optional<QByteArray> assembled = assembleZ80(run.output, &error);
+    QVERIFY2(assembled, qPrintable(error));
+    QCOMPARE(assembled->toHex(), expectedBytes.toHex());
+
+    // -o writes the same, and --label names the blocks.
+    QCOMPARE(runCliProcess(
+                 {"sprites", "--kind", kind, "--label", "Hero", "-o", "hero.inc", "walk-cycle.png"},
+                 {{}, folder.path(), {}})
+                 .exitCode,
+             0);
+    QCOMPARE(readAll(folder.filePath("hero.inc")),
+             QByteArray(expected).replace("walk_cycle_", "Hero_"));
+}
+
+// Cells 24 × 3: each row of a layer is three bytes on one line.
+void TestCliProcess::spritesOfWiderCells()
+{
+    const SpriteKind kind = SpriteKind::GreyscaleMasked;
+    const std::span<const Colour> palette = spriteColours(kind);
+    QRandomGenerator random(24);
+    QImage sheet(2 * 24 + 7, 2 * 3 + 2, QImage::Format_ARGB32);
+    sheet.fill(qRgb(0, 0, 0));
+    QByteArray expectedBytes;
+    for (int n = 0; n < 4; ++n) {
+        std::vector<Colour> cell;
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                cell.push_back(palette[random.bounded(int(palette.size()))]);
+                sheet.setPixel(n % 2 * 24 + x, n / 2 * 3 + y, drawnNear(cell.back(), true, random));
+            }
+        }
+        expectedBytes += spriteBytes(kind, cell, 24, 3);
+    }
+    QTemporaryDir folder;
+    QVERIFY(save(sheet, folder.filePath("tiles.png"), "png"));
+    const CliRun run = runCliProcess(
+        {"sprites", "--kind", "grey-mask", "--size", "24x3", "tiles.png"}, {{}, folder.path(), {}});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> lines = run.output.split('\n');
+    QCOMPARE(lines.count("tiles_3:\r"), 1);
+    QCOMPARE(std::count_if(lines.begin(), lines.end(),
+                           [](const QByteArray& line) {
+                               return QRegularExpression(R"(^\.db %[01]{8},%[01]{8},%[01]{8}\r$)")
+                                   .match(QString::fromLatin1(line))
+                                   .hasMatch();
+                           }),
+             4 * 3 * 3);
+    QString error;
+    const std::optional<QByteArray> assembled = assembleZ80(run.output, &error);
+    QVERIFY2(assembled, qPrintable(error));
+    QCOMPARE(assembled->toHex(), expectedBytes.toHex());
+}
+
+// Three cells: nearly white; transparent, which is white, or masked and so not
+// empty where there is a mask; and one black pixel on white.
+void TestCliProcess::spritesSkipEmptyCellsButKeepTheirNumbers()
+{
+    QImage sheet(24, 8, QImage::Format_ARGB32);
+    sheet.fill(qRgb(250, 250, 250));
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 8; x < 16; ++x)
+            sheet.setPixel(x, y, qRgba(0, 0, 0, 0));
+    }
+    sheet.setPixel(17, 5, qRgb(10, 10, 10));
+    QTemporaryDir folder;
+    QVERIFY(save(sheet, folder.filePath("row.png"), "png"));
+    const auto labels = [&](const QString& kind) {
+        const CliRun run = runCliProcess({"sprites", "--skip-empty", "--kind", kind, "row.png"},
+                                         {{}, folder.path(), {}});
+        QByteArrayList found;
+        for (const QByteArray& line : run.output.split('\n')) {
+            if (line.endsWith(":\r"))
+                found += line.chopped(2);
+        }
+        return found;
+    };
+    QCOMPARE(labels("bw"), QByteArrayList{"row_2"});
+    QCOMPARE(labels("bw-mask"), (QByteArrayList{"row_1", "row_2"}));
 }
 
 void TestCliProcess::failures_data()
@@ -591,7 +844,8 @@ void TestCliProcess::failures_data()
                    .arg(QLatin1String(level));
     }
     row("unknown command") << QStringList{"convert", "pic.png"} << QByteArray() << "" << 2
-                           << "convert: unknown command (expected picture, sprite or unpack)";
+                           << "convert: unknown command (expected picture, sprite, sprites or "
+                              "unpack)";
     row("unpack to a terminal") << QStringList{"unpack", "good.inc"} << QByteArray() << "terminal"
                                 << 2
                                 << "unpack: standard output is a terminal; name the PNG with -o "
@@ -660,6 +914,36 @@ void TestCliProcess::failures_data()
     row("render into a missing folder")
         << QStringList{"sprite", "--render", "nowhere/s.png"} << QByteArray(64, '0') << "" << 1
         << "nowhere/s.png: cannot write: No such file or directory";
+
+    // Sheets that cannot be cut, and colours --exact refuses.
+    row("sheet smaller than one cell")
+        << QStringList{"sprites", "-o", "old.inc", "tiny.png"} << QByteArray() << "" << 1
+        << "tiny.png: sheet of 7 × 5 pixels is smaller than one cell of 8 × 8 pixels";
+    row("sheet narrower than wide cells")
+        << QStringList{"sprites", "--size", "16x2", "-o", "old.inc", "off.png"} << QByteArray()
+        << "" << 1 << "off.png: sheet of 15 × 8 pixels is smaller than one cell of 16 × 2 pixels";
+    row("sheet too large") << QStringList{"sprites", "-o", "old.inc", "big.png"} << QByteArray()
+                           << "" << 1
+                           << "big.png: sheet is too large (4097 × 4096 pixels, more than "
+                              "16777216)";
+    row("sheet of too many cells")
+        << QStringList{"sprites", "--size", "8x1", "-o", "old.inc", "tall.png"} << QByteArray()
+        << "" << 1
+        << "tall.png: sheet of 8 × 65537 pixels holds 65537 cells of 8 × 1 pixels, more than 65536";
+    row("sheet with a colour the editor does not draw")
+        << QStringList{"sprites", "--exact", "--kind", "grey", "-o", "old.inc", "off.png"}
+        << QByteArray() << "" << 1
+        << "off.png: pixel 12,3 is #101010, not a colour of the grey editor";
+    row("sprite with a partly transparent colour")
+        << QStringList{"sprite", "--exact", "-o", "old.inc", "off.png"} << QByteArray() << "" << 1
+        << "off.png: pixel 3,0 is #0000007F, not a colour of the bw editor";
+    row("sheet of standard input") << QStringList{"sprites", "--exact", "--kind", "bw-mask", "-"}
+                                   << readAll(picture("off.png")) << "" << 1
+                                   << "standard input: pixel 12,3 is #101010, not a colour of the "
+                                      "bw-mask editor";
+    row("sheet and output the same file")
+        << QStringList{"sprites", "-o", "./off.png", "off.png"} << QByteArray() << "" << 2
+        << "sprites: SHEET and -o name the same file";
 }
 
 // Every failure: its exit status, one line on standard error, nothing on
@@ -692,6 +976,8 @@ void TestCliProcess::failures()
                      " .db $91,$00,$ff\r\n\r\n"
                      ";1024 bytes compressed to 3 -- 0% of original.\r\n"));
     QVERIFY(writeAll(folder.filePath("code63.txt"), ";Bitmap\r\n" + QByteArray(63, '1')));
+    for (const char* sheet : {"tiny.png", "off.png", "big.png", "tall.png"})
+        QVERIFY(QFile::copy(picture(sheet), folder.filePath(sheet)));
     const QMap<QString, QByteArray> before = snapshot(folder.path());
 
     Terminal terminal;
@@ -1091,6 +1377,7 @@ void TestCliProcess::helpOfEachCommand_data()
     QTest::addColumn<QByteArray>("example");
     QTest::newRow("picture") << "picture" << QByteArray("Example: dotwright-cli picture ");
     QTest::newRow("sprite") << "sprite" << QByteArray("Example: dotwright-cli sprite ");
+    QTest::newRow("sprites") << "sprites" << QByteArray("Example: dotwright-cli sprites ");
     QTest::newRow("unpack") << "unpack" << QByteArray("Example: dotwright-cli unpack ");
 }
 

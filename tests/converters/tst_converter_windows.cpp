@@ -10,6 +10,7 @@
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "picture_io/picture_file.h"
+#include "support/fake_message_box.h"
 #include "support/file_size_limit.h"
 #include "support/picture_bytes.h"
 #include "support/picture_source.h"
@@ -68,28 +69,6 @@ public:
     QList<FileDialogRequest> requests;
     QList<QWidget*> owners;
     QStringList answers;
-};
-
-// Keeps the text of every warning, each over its owner under its title.
-class FakeMessageBox : public MessageBox
-{
-public:
-    void warn(QWidget* owner, const QString& title, const QString& text) override
-    {
-        owners.append(owner);
-        titles.append(title);
-        texts.append(text);
-    }
-    void clear()
-    {
-        owners.clear();
-        titles.clear();
-        texts.clear();
-    }
-
-    QList<QWidget*> owners;
-    QStringList titles;
-    QStringList texts;
 };
 
 // An open converter window with its own grids, file dialog and message capture.

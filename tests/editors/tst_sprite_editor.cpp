@@ -1,17 +1,20 @@
 // The four sprite editor windows, driven with the mouse and keyboard as a user would.
 
 #include "editors/sprite_editor.h"
+#include "support/fake_message_box.h"
 #include "ui/clipboard.h"
 #include "ui/drawing_area.h"
 #include "ui/window_font.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -82,8 +85,9 @@ class Editor
 {
 public:
     explicit Editor(SpriteKind kind, SpriteLayers* bits = nullptr)
-        : m_bits(bits ? bits : &m_ownBits),
-          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, clipboard, nullptr))
+        : kind(kind), m_bits(bits ? bits : &m_ownBits),
+          window(std::make_unique<SpriteEditor>(spriteVariant(kind), *m_bits, clipboard, messages,
+                                                nullptr))
     {
         window->show();
         window->activateWindow();
@@ -131,10 +135,43 @@ public:
         QTest::mouseClick(control(swatch), button, {}, {12, 12});
     }
     Colour pen(const char* name) const { return control<DrawingArea>(name)->backColor(); }
+    // A key pressed wherever the keyboard focus is, as a user presses it.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), key, modifiers);
+    }
+    // The canvas gets the keyboard with any click; the middle button paints nothing.
+    void focusCanvas() { paint(Qt::MiddleButton, 0, 0); }
+    // A file dragged from a file manager and let go over `target`.
+    static void drop(QWidget* target, const QString& path)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &dropped);
+    }
+    // The sprite that the code box's text describes, read as the editor reads it.
+    std::optional<SpriteColours> textSprite() const
+    {
+        const QByteArray written = code()->toPlainText().toLatin1();
+        return readSpriteCode(kind, std::string_view(written.data(), written.size()));
+    }
+    SpriteColours cells() const
+    {
+        SpriteColours shown;
+        for (int i = 0; i < 64; ++i)
+            shown[std::size_t(i)] = cell(i % 8, i / 8);
+        return shown;
+    }
 
+    SpriteKind kind;
     SpriteLayers m_ownBits;
     SpriteLayers* m_bits;
     FakeClipboard clipboard;
+    FakeMessageBox messages;
     std::unique_ptr<SpriteEditor> window;
 };
 
@@ -181,6 +218,14 @@ private slots:
     void everyColourReadsBackAsPainted();
     void otherKindsTextsFollowTheReaderRules();
     void unrecognisedColoursKeepTheirBits();
+
+    void undoAndRedoWalkTheChanges();
+    void codeBoxKeepsItsOwnKeys();
+    void keysEditTheSprite_data();
+    void keysEditTheSprite();
+    void invertKeepsMaskedPixels();
+    void droppedPictureBecomesTheSprite();
+    void droppedFileThatCannotBeRead();
 };
 
 void TestSpriteEditor::windowsMatchTheirDescription_data()
@@ -747,6 +792,231 @@ void TestSpriteEditor::unrecognisedColoursKeepTheirBits()
     QCOMPARE(editor.text().section(QStringLiteral("\r\n"), 1, 1), QStringLiteral(".db %10000000"));
     QCOMPARE(editor.text().section(QStringLiteral("\r\n"), 11, 11),
              QStringLiteral(".db %11111111"));
+}
+
+// A stroke, Clear and a read-back, undone and redone: each time both surfaces
+// look exactly as they did, grid lines included, and the code box holds the
+// text of what they show.
+void TestSpriteEditor::undoAndRedoWalkTheChanges()
+{
+    Editor editor(SpriteKind::BlackWhite);
+    QList<QImage> canvases;
+    QList<QImage> previews;
+    QStringList texts;
+    const auto keep = [&] {
+        canvases << editor.canvas()->takeImage();
+        previews << editor.preview()->takeImage();
+        texts << editor.text();
+    };
+    const auto shows = [&](int state) {
+        return editor.canvas()->takeImage() == canvases.at(state) &&
+               editor.preview()->takeImage() == previews.at(state) &&
+               editor.text() == texts.at(state);
+    };
+    keep(); // 0: as opened
+
+    editor.press(Qt::LeftButton, 15, 15);
+    editor.move(25, 15);
+    editor.release(Qt::LeftButton, 25, 15);
+    keep(); // 1: two painted cells, a grid line between them
+    QCOMPARE(canvases[1].pixel(49, 30), qRgb(255, 255, 255));
+    // No changes: a click that paints nothing, a read-back of too few digits.
+    editor.paint(Qt::MiddleButton, 5, 5);
+    editor.setCode(QString(63, u'1'));
+    editor.doubleClickCode();
+
+    editor.click("cmdClear");
+    keep(); // 2: empty again
+    editor.setCode(QString(9, u'1') + QStringLiteral("11") + QString(53, u'0'));
+    editor.doubleClickCode();
+    editor.focusCanvas(); // writes the editor's own text of the read-back cells
+    keep();               // 3: read back, no grid lines
+    QCOMPARE(canvases[3].pixel(49, 30), qRgb(0, 0, 0));
+
+    const struct
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int state;
+    } steps[] = {
+        {Qt::Key_Z, Qt::ControlModifier, 2},
+        {Qt::Key_Z, Qt::ControlModifier, 1},
+        {Qt::Key_Z, Qt::ControlModifier, 0},
+        {Qt::Key_Z, Qt::ControlModifier, 0}, // nothing older
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, 1},
+        {Qt::Key_Y, Qt::ControlModifier, 2},
+        {Qt::Key_Y, Qt::ControlModifier, 3},
+        {Qt::Key_Y, Qt::ControlModifier, 3}, // nothing newer
+        {Qt::Key_Z, Qt::ControlModifier, 2},
+    };
+    for (const auto& step : steps) {
+        editor.key(step.key, step.modifiers);
+        QVERIFY2(shows(step.state), qPrintable(QString::number(step.state)));
+    }
+
+    // A new change drops what could have been redone.
+    editor.paint(Qt::LeftButton, 5, 5);
+    keep(); // 4
+    editor.key(Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(shows(4));
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(shows(2));
+    // Undo works from the buttons too, wherever the focus is but in the code box.
+    editor.click("cmdClipboard");
+    QVERIFY(editor.control("cmdClipboard")->hasFocus());
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(shows(1));
+}
+
+void TestSpriteEditor::codeBoxKeepsItsOwnKeys()
+{
+    Editor editor(SpriteKind::BlackWhite);
+    editor.paint(Qt::LeftButton, 0, 0);
+    editor.code()->setFocus();
+    editor.code()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor.code(), QStringLiteral("hvri"));
+    QVERIFY(editor.code()->toPlainText().endsWith(QLatin1String("hvri")));
+    // Ctrl+Z there undoes the typing, not the sprite.
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!editor.code()->toPlainText().endsWith(QLatin1String("hvri")));
+    editor.key(Qt::Key_Y, Qt::ControlModifier);
+    editor.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(editor.cell(0, 0), colours::black);
+    QCOMPARE(editor.cell(7, 0), colours::white);
+}
+
+void TestSpriteEditor::keysEditTheSprite_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QList<QPoint>>("moved"); // where the cells painted at (0,0), (1,0), (0,2) go
+    QTest::newRow("left") << int(Qt::Key_Left) << QList<QPoint>{{7, 0}, {0, 0}, {7, 2}};
+    QTest::newRow("right") << int(Qt::Key_Right) << QList<QPoint>{{1, 0}, {2, 0}, {1, 2}};
+    QTest::newRow("up") << int(Qt::Key_Up) << QList<QPoint>{{0, 7}, {1, 7}, {0, 1}};
+    QTest::newRow("down") << int(Qt::Key_Down) << QList<QPoint>{{0, 1}, {1, 1}, {0, 3}};
+    QTest::newRow("H mirrors left-right")
+        << int(Qt::Key_H) << QList<QPoint>{{7, 0}, {6, 0}, {7, 2}};
+    QTest::newRow("V mirrors top-bottom")
+        << int(Qt::Key_V) << QList<QPoint>{{0, 7}, {1, 7}, {0, 5}};
+    QTest::newRow("R turns clockwise") << int(Qt::Key_R) << QList<QPoint>{{7, 0}, {7, 1}, {5, 0}};
+    QTest::newRow("I inverts") << int(Qt::Key_I) << QList<QPoint>{};
+}
+
+// Each key on the canvas is one change: the code box follows, the painted
+// cells keep their grid line, and one Ctrl+Z takes it back.
+void TestSpriteEditor::keysEditTheSprite()
+{
+    QFETCH(int, key);
+    QFETCH(QList<QPoint>, moved);
+    Editor editor(SpriteKind::BlackWhite);
+    QVERIFY(editor.canvas()->toolTip().contains(QLatin1String("Ctrl+Z")));
+    editor.paint(Qt::LeftButton, 0, 0);
+    editor.paint(Qt::LeftButton, 1, 0);
+    editor.paint(Qt::LeftButton, 0, 2);
+    QVERIFY(editor.canvas()->hasFocus());
+    const SpriteColours before = editor.cells();
+    const QString textBefore = editor.text();
+
+    editor.key(Qt::Key(key));
+    SpriteColours expected;
+    expected.fill(moved.isEmpty() ? colours::black : colours::white);
+    for (const QPoint& p : moved)
+        expected[std::size_t(p.y() * 8 + p.x())] = colours::black;
+    if (moved.isEmpty()) {
+        for (const std::size_t i : {0, 1, 16})
+            expected[i] = colours::white;
+    }
+    QCOMPARE(editor.cells(), expected);
+    QCOMPARE(editor.textSprite(), std::optional(expected));
+    if (!moved.isEmpty()) {
+        const QImage image = editor.canvas()->takeImage();
+        QCOMPARE(image.pixel(moved[0].x() * 25 + 24, moved[0].y() * 25 + 5), qRgb(255, 255, 255));
+    }
+
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor.cells(), before);
+    QCOMPARE(editor.text(), textBefore);
+}
+
+void TestSpriteEditor::invertKeepsMaskedPixels()
+{
+    Editor editor(SpriteKind::GreyscaleMasked);
+    editor.releaseOnSwatch("picMask", Qt::LeftButton);
+    editor.paint(Qt::LeftButton, 0, 0);
+    editor.releaseOnSwatch("picLight", Qt::LeftButton);
+    editor.paint(Qt::LeftButton, 1, 0);
+    editor.key(Qt::Key_I);
+    QCOMPARE(editor.cell(0, 0), colours::mask);
+    QCOMPARE(editor.cell(1, 0), colours::darkGrey);
+    QCOMPARE(editor.cell(2, 0), colours::black);
+    QCOMPARE(editor.textSprite(), std::optional(editor.cells()));
+}
+
+// A picture dropped on the canvas, or on the code box, paints its top-left
+// 8 × 8 pixels in the nearest colours as one change.
+void TestSpriteEditor::droppedPictureBecomesTheSprite()
+{
+    QTemporaryDir folder;
+    QImage picture(10, 9, QImage::Format_ARGB32);
+    picture.fill(qRgb(20, 10, 0));
+    picture.setPixel(0, 0, qRgb(250, 250, 250));
+    picture.setPixel(1, 0, qRgb(200, 190, 185));
+    picture.setPixel(2, 0, qRgb(120, 130, 140));
+    picture.setPixel(3, 0, qRgba(0, 0, 0, 0));
+    picture.setPixel(4, 0, qRgba(0, 0, 0, 127)); // on white exactly dark grey
+    picture.setPixel(9, 8, qRgb(255, 255, 255)); // beyond the corner
+    QVERIFY(picture.save(folder.filePath("sprite.png")));
+    SpriteColours expected;
+    expected.fill(colours::black);
+    expected[0] = colours::white;
+    expected[1] = colours::lightGrey;
+    expected[2] = colours::darkGrey;
+    expected[3] = colours::white;
+    expected[4] = colours::darkGrey;
+
+    Editor editor(SpriteKind::Greyscale);
+    editor.paint(Qt::LeftButton, 7, 7);
+    const SpriteColours before = editor.cells();
+    Editor::drop(editor.canvas(), folder.filePath("sprite.png"));
+    QCOMPARE(editor.cells(), expected);
+    QCOMPARE(editor.textSprite(), std::optional(expected));
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor.cells(), before);
+
+    Editor::drop(editor.code()->viewport(), folder.filePath("sprite.png"));
+    QCOMPARE(editor.cells(), expected);
+    QVERIFY(!editor.code()->toPlainText().contains(QLatin1String("file:")));
+
+    // A smaller picture: beyond it nothing, which a masked editor masks.
+    QImage small(3, 2, QImage::Format_RGB32);
+    small.fill(qRgb(0, 0, 0));
+    QVERIFY(small.save(folder.filePath("small.bmp")));
+    Editor masked(SpriteKind::BlackWhiteMasked);
+    Editor::drop(masked.window.get(), folder.filePath("small.bmp"));
+    QCOMPARE(masked.cell(2, 1), colours::black);
+    QCOMPARE(masked.cell(3, 1), colours::mask);
+    QCOMPARE(masked.cell(2, 2), colours::mask);
+}
+
+void TestSpriteEditor::droppedFileThatCannotBeRead()
+{
+    QTemporaryDir folder;
+    QFile broken(folder.filePath("broken.png"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture at all");
+    broken.close();
+
+    Editor editor(SpriteKind::BlackWhite);
+    editor.paint(Qt::LeftButton, 3, 3);
+    const QString text = editor.text();
+    Editor::drop(editor.canvas(), broken.fileName());
+    QCOMPARE(editor.messages.texts,
+             QStringList{QStringLiteral("Cannot load %1: not a picture Dotwright can read")
+                             .arg(QDir::toNativeSeparators(broken.fileName()))});
+    QCOMPARE(editor.cell(3, 3), colours::black);
+    QCOMPARE(editor.text(), text);
+    // Nothing changed, so the one change there is to undo is the painting.
+    editor.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor.cell(3, 3), colours::white);
 }
 
 QTEST_MAIN(TestSpriteEditor)

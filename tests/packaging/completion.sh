@@ -48,11 +48,12 @@ check()
 pictures=(-dash.png a.png b.BMP c.gif d.jpg e.jpeg f.ico gfx)
 data=(g.inc h.asm i.txt gfx)
 
-check 'dotwright-cli ' picture sprite unpack --help --version
-check 'dotwright-cli s' sprite
+check 'dotwright-cli ' picture sprite sprites unpack --help --version
+check 'dotwright-cli s' sprite sprites
 check 'dotwright-cli --' --help --version
 check 'dotwright-cli picture -' --grey --level --rle --bmp -o --help
-check 'dotwright-cli sprite -' --kind --render --help
+check 'dotwright-cli sprite -' --kind --size --exact -o --render --help
+check 'dotwright-cli sprites -' --kind --size --label --exact --skip-empty -o --help
 check 'dotwright-cli unpack -o out.png -' -o --help
 check 'dotwright-cli sprite --kind ' bw grey bw-mask grey-mask
 check 'dotwright-cli sprite --kind grey' grey grey-mask
@@ -65,6 +66,11 @@ check 'dotwright-cli picture -- -' -dash.png
 check 'dotwright-cli sprite ' "${pictures[@]}"
 check 'dotwright-cli sprite --render ' -dash.png a.png gfx
 check 'dotwright-cli sprite --kind grey --render out.png ' "${data[@]}"
+check 'dotwright-cli sprite -o ' "${data[@]}"
+check 'dotwright-cli sprites --kind ' bw grey bw-mask grey-mask
+check 'dotwright-cli sprites --size 16x8 --label ' ''
+check 'dotwright-cli sprites --skip-empty --label hero ' "${pictures[@]}"
+check 'dotwright-cli sprites -o out.inc ' "${pictures[@]}"
 check 'dotwright-cli unpack ' "${data[@]}"
 check 'dotwright-cli unpack -o ' -dash.png a.png gfx
 
