@@ -1,7 +1,9 @@
 // The streaming picture reader from bytes, as the windows and dotwright-cli
 // read files: whatever the bytes claim, it answers with a corner of at most
 // 128 × 64 pixels or with one of its one-line reasons, and the corner drawn
-// onto white leaves the rest of the area white.
+// onto white leaves the rest of the area white. Read again by a sink that
+// takes every frame of an animation, each frame keeps the first one's size,
+// comes after a start of its own and delivers only the pixels asked for.
 
 #include "picture_io/byte_source.h"
 #include "picture_io/picture_on_background.h"
@@ -12,8 +14,43 @@
 #include <cstdlib>
 #include <string_view>
 
+namespace {
+
+class FrameSink final : public RowSink
+{
+public:
+    void start(PictureSize delivered) override
+    {
+        if (m_frames > 0 && delivered != m_size)
+            std::abort();
+        m_size = delivered;
+        ++m_frames;
+    }
+    std::int64_t rowsWanted() const override { return 64; }
+    std::int64_t columnsWanted() const override { return 128; }
+    void pixels(std::int64_t y, std::int64_t x0, std::int64_t step,
+                std::span<const Rgba> pixels) override
+    {
+        if (m_frames == 0 || y < 0 || y >= m_size.height || x0 < 0 || step < 1 ||
+            x0 + std::int64_t(pixels.size() - 1) * step >= m_size.width)
+            std::abort();
+    }
+    bool takesFrames() const override { return true; }
+    bool wantsAnotherFrame() override { return m_frames < 64; }
+
+private:
+    PictureSize m_size;
+    int m_frames = 0;
+};
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    MemorySource frames(std::span(data, size));
+    FrameSink frameSink;
+    (void)readPicture(frames, frameSink);
+
     MemorySource source(std::span(data, size));
     const Result<PictureCorner> corner = readPictureCorner(source, 128, 64);
     if (!corner) {

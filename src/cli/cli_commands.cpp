@@ -163,6 +163,8 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
 // not already such a colour. Either the top-left corner of `corner`'s size,
 // beyond the picture transparent, or, without a corner, the whole picture up
 // to maxSheetPixels: a larger one is refused before its pixels are decoded.
+// The picture of a sprite or of a sheet in the colours of a kind, as it is
+// delivered; a sheet that is an animation keeps every frame, one after another.
 class SpritePictureSink final : public RowSink
 {
 public:
@@ -176,26 +178,27 @@ public:
         m_tooLarge = !m_corner && delivered.width * delivered.height > maxSheetPixels;
         if (m_tooLarge)
             return; // keeps nothing, so the decoder may stop at once
-        m_picture.width = int(m_corner ? m_corner->width : delivered.width);
-        m_picture.height = int(m_corner ? m_corner->height : delivered.height);
-        m_picture.colours.assign(std::size_t(m_picture.width) * std::size_t(m_picture.height),
-                                 m_transparent);
-        m_firstOther = m_picture.colours.size();
+        SpritePicture& frame = m_frames.emplace_back();
+        frame.width = int(m_corner ? m_corner->width : delivered.width);
+        frame.height = int(m_corner ? m_corner->height : delivered.height);
+        frame.colours.assign(std::size_t(frame.width) * std::size_t(frame.height), m_transparent);
+        m_firstOther = frame.colours.size();
     }
     std::int64_t rowsWanted() const override
     {
-        return std::min<std::int64_t>(m_picture.height, m_delivered.height);
+        return m_tooLarge ? 0 : std::min<std::int64_t>(current().height, m_delivered.height);
     }
     std::int64_t columnsWanted() const override
     {
-        return std::min<std::int64_t>(m_picture.width, m_delivered.width);
+        return m_tooLarge ? 0 : std::min<std::int64_t>(current().width, m_delivered.width);
     }
     void pixels(std::int64_t y, std::int64_t x0, std::int64_t step,
                 std::span<const Rgba> pixels) override
     {
         if (y < 0 || y >= rowsWanted() || x0 < 0 || step < 1)
             return;
-        const std::size_t rowStart = std::size_t(y) * std::size_t(m_picture.width);
+        SpritePicture& frame = m_frames.back();
+        const std::size_t rowStart = std::size_t(y) * std::size_t(frame.width);
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             const std::int64_t x = x0 + std::int64_t(i) * step;
             if (x >= columnsWanted())
@@ -204,35 +207,65 @@ public:
             const SpritePixel shown =
                 spritePixelOf(m_kind, pixel.red, pixel.green, pixel.blue, pixel.alpha);
             const std::size_t at = rowStart + std::size_t(x);
-            m_picture.colours[at] = shown.colour;
-            if (!shown.exact && at < m_firstOther) {
+            frame.colours[at] = shown.colour;
+            if (!shown.exact && at < m_firstOther && !m_other) {
                 m_firstOther = at;
                 m_firstOtherPixel = pixel;
             }
         }
     }
+    // A sheet takes every frame of an animation, as long as all of them
+    // together stay within what one sheet may hold.
+    bool takesFrames() const override { return !m_corner; }
+    bool wantsAnotherFrame() override
+    {
+        if (!m_other && m_firstOther < current().colours.size())
+            m_other = Other{m_frames.size() - 1, m_firstOther, m_firstOtherPixel};
+        const std::int64_t pixels =
+            std::int64_t(m_frames.size() + 1) * m_delivered.width * m_delivered.height;
+        m_tooLarge = pixels > maxSheetPixels;
+        return !m_tooLarge;
+    }
 
     bool tooLarge() const { return m_tooLarge; }
     PictureSize delivered() const { return m_delivered; }
-    SpritePicture& picture() { return m_picture; }
-    // The first pixel that had another colour, as the picture stored it; nothing
-    // when every pixel had one of the kind's colours.
-    std::optional<std::pair<std::size_t, Rgba>> firstOtherColour() const
+    std::size_t frameCount() const { return m_frames.size(); }
+    std::vector<SpritePicture>& frames() { return m_frames; }
+
+    // The first pixel that had another colour, as the picture stored it:
+    // its frame, its place in the frame, and its colour; nothing when every
+    // pixel had one of the kind's colours.
+    struct Other
     {
-        if (m_firstOther >= m_picture.colours.size())
+        std::size_t frame;
+        std::size_t at;
+        Rgba pixel;
+    };
+    std::optional<Other> firstOtherColour() const
+    {
+        if (m_other)
+            return m_other;
+        if (m_frames.empty() || m_firstOther >= current().colours.size())
             return std::nullopt;
-        return std::pair{m_firstOther, m_firstOtherPixel};
+        return Other{m_frames.size() - 1, m_firstOther, m_firstOtherPixel};
     }
 
 private:
+    const SpritePicture& current() const
+    {
+        static const SpritePicture none;
+        return m_frames.empty() ? none : m_frames.back();
+    }
+
     SpriteKind m_kind;
     std::optional<SpriteSize> m_corner;
     Colour m_transparent;
     PictureSize m_delivered;
     bool m_tooLarge = false;
-    SpritePicture m_picture;
+    std::vector<SpritePicture> m_frames;
     std::size_t m_firstOther = 0;
     Rgba m_firstOtherPixel;
+    std::optional<Other> m_other;
 };
 
 // "#101010", or "#10101080" for a pixel that is not opaque: as pixel-art
@@ -254,10 +287,11 @@ std::string hexColour(Rgba pixel)
 }
 
 // The picture of `name` in the colours of the options' kind: its top-left
-// corner of `corner`'s size, or the whole sheet. With --exact a pixel of any
-// other colour fails, naming the first.
-Result<SpritePicture> readSpritePicture(const CliOptions& options, std::optional<SpriteSize> corner,
-                                        const CliStreams& streams)
+// corner of `corner`'s size, or the whole sheet, every frame of an animated
+// one. With --exact a pixel of any other colour fails, naming the first.
+Result<std::vector<SpritePicture>> readSpritePicture(const CliOptions& options,
+                                                     std::optional<SpriteSize> corner,
+                                                     const CliStreams& streams)
 {
     Result<Input> input = Input::open(options.input, "a picture", streams);
     if (!input)
@@ -267,18 +301,26 @@ Result<SpritePicture> readSpritePicture(const CliOptions& options, std::optional
     if (Result<void> read = readPicture(input->source(), sink); !read)
         return failNaming(read.error(), name);
     if (sink.tooLarge()) {
-        return fail(name, "sheet is too large (" + std::to_string(sink.delivered().width) + " × " +
-                              std::to_string(sink.delivered().height) + " pixels, more than " +
-                              std::to_string(maxSheetPixels) + ")");
+        const PictureSize size = sink.delivered();
+        const std::string frames =
+            sink.frameCount() == 0 ? "" : std::to_string(sink.frameCount() + 1) + " frames of ";
+        return fail(name, "sheet is too large (" + frames + std::to_string(size.width) + " × " +
+                              std::to_string(size.height) + " pixels, more than " +
+                              std::to_string(maxSheetPixels) + (frames.empty() ? "" : " in all") +
+                              ")");
     }
     if (const auto other = sink.firstOtherColour(); options.exact && other) {
-        const auto width = std::size_t(sink.picture().width);
-        return fail(name, "pixel " + std::to_string(other->first % width) + "," +
-                              std::to_string(other->first / width) + " is " +
-                              hexColour(other->second) + ", not a colour of the " +
-                              std::string(spriteKindName(options.kind)) + " editor");
+        const auto width = std::size_t(sink.frames()[other->frame].width);
+        const std::string frame =
+            sink.frameCount() > 1 ? "frame " + std::to_string(other->frame + 1) + ", " : "";
+        return fail(name, frame + "pixel " + std::to_string(other->at % width) + "," +
+                              std::to_string(other->at / width) + " is " + hexColour(other->pixel) +
+                              ", not a colour of the " + std::string(spriteKindName(options.kind)) +
+                              " editor");
     }
-    return std::move(sink.picture());
+    if (sink.frames().empty())
+        return fail(name, "holds no picture");
+    return std::move(sink.frames());
 }
 
 // Text to the -o file, or to standard output.
@@ -293,19 +335,21 @@ Result<void> deliverText(const CliOptions& options, std::string text, const CliS
 
 Result<void> runSprite(const CliOptions& options, const CliStreams& streams)
 {
-    const Result<SpritePicture> sprite = readSpritePicture(options, options.size, streams);
+    const Result<std::vector<SpritePicture>> sprite =
+        readSpritePicture(options, options.size, streams);
     if (!sprite)
         return fail(sprite.error());
     // The editor's text, and a line end after it, as a source file wants.
     std::string text;
-    appendCellCode(text, options.kind, *sprite, 0, 0, options.size);
+    appendCellCode(text, options.kind, sprite->front(), 0, 0, options.size);
     text += "\r\n";
     return deliverText(options, std::move(text), streams);
 }
 
 Result<void> runSprites(const CliOptions& options, const CliStreams& streams)
 {
-    const Result<SpritePicture> sheet = readSpritePicture(options, std::nullopt, streams);
+    const Result<std::vector<SpritePicture>> sheet =
+        readSpritePicture(options, std::nullopt, streams);
     if (!sheet)
         return fail(sheet.error());
     SheetOptions sheetOptions{options.kind, options.size, options.label, options.skipEmpty};

@@ -105,39 +105,56 @@ std::string labelFromFileName(std::string_view path)
 
 Result<std::string> spriteSheetText(const SpritePicture& sheet, const SheetOptions& options)
 {
+    return spriteSheetText(std::span(&sheet, 1), options);
+}
+
+Result<std::string> spriteSheetText(std::span<const SpritePicture> frames,
+                                    const SheetOptions& options)
+{
     const SpriteSize cell = options.cell;
     if (!isSpriteSize(cell))
         return fail("no sprite is " + sizeText(cell.width, cell.height) + " pixels");
-    const int across = sheet.width / cell.width;
-    const int down = sheet.height / cell.height;
+    if (frames.empty())
+        return fail("sheet has no picture");
+    const SpritePicture& first = frames.front();
+    const int across = first.width / cell.width;
+    const int down = first.height / cell.height;
     if (across == 0 || down == 0) {
-        return fail("sheet of " + sizeText(sheet.width, sheet.height) +
+        return fail("sheet of " + sizeText(first.width, first.height) +
                     " pixels is smaller than one cell of " + sizeText(cell.width, cell.height) +
                     " pixels");
     }
-    const std::int64_t cells = std::int64_t{across} * down;
+    const std::int64_t cellsPerFrame = std::int64_t{across} * down;
+    const std::int64_t cells = cellsPerFrame * std::int64_t(frames.size());
     if (cells > maxSheetCells) {
-        return fail("sheet of " + sizeText(sheet.width, sheet.height) + " pixels holds " +
-                    std::to_string(cells) + " cells of " + sizeText(cell.width, cell.height) +
-                    " pixels, more than " + std::to_string(maxSheetCells));
+        const std::string sheet = frames.size() == 1
+                                      ? "sheet of " + sizeText(first.width, first.height)
+                                      : "sheet of " + std::to_string(frames.size()) +
+                                            " frames of " + sizeText(first.width, first.height);
+        return fail(sheet + " pixels holds " + std::to_string(cells) + " cells of " +
+                    sizeText(cell.width, cell.height) + " pixels, more than " +
+                    std::to_string(maxSheetCells));
     }
 
     std::string text;
-    for (int row = 0; row < down; ++row) {
-        for (int column = 0; column < across; ++column) {
-            const int left = column * cell.width;
-            const int top = row * cell.height;
-            if (options.skipEmpty && isEmptyCell(sheet, left, top, cell))
-                continue;
-            if (!text.empty())
+    std::int64_t number = 0;
+    for (const SpritePicture& frame : frames) {
+        for (int row = 0; row < down; ++row) {
+            for (int column = 0; column < across; ++column, ++number) {
+                const int left = column * cell.width;
+                const int top = row * cell.height;
+                if (options.skipEmpty && isEmptyCell(frame, left, top, cell))
+                    continue;
+                if (!text.empty())
+                    text += crlf;
+                text += options.label;
+                text += '_';
+                text += std::to_string(number);
+                text += ':';
                 text += crlf;
-            text += options.label;
-            text += '_';
-            text += std::to_string(row * across + column);
-            text += ':';
-            text += crlf;
-            appendCellCode(text, options.kind, sheet, left, top, cell);
-            text += crlf;
+                appendCellCode(text, options.kind, frame, left, top, cell);
+                text += crlf;
+            }
         }
     }
     return text;

@@ -5,6 +5,7 @@
 #include "core/sprite_code.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,3 +80,8 @@ struct SheetOptions
 // numbers too. Fails on a sheet smaller than one cell, or of more than
 // maxSheetCells cells.
 Result<std::string> spriteSheetText(const SpritePicture& sheet, const SheetOptions& options);
+// The same for the frames of an animated sheet, all of one size: each is cut
+// the same way, one after another, and the numbers go on from frame to frame.
+// maxSheetCells bounds the cells of all frames together.
+Result<std::string> spriteSheetText(std::span<const SpritePicture> frames,
+                                    const SheetOptions& options);

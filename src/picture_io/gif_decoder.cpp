@@ -121,16 +121,207 @@ Result<void> failure(const GifDecoding& decoding)
     return damagedPicture(formatGif);
 }
 
+// What a graphic control extension says of the image after it.
+struct FrameControl
+{
+    int transparentIndex = -1;
+    // 2: the frame's area goes back to the background before the next frame;
+    // 3: back to what it showed before the frame; otherwise the frame stays.
+    int disposal = 0;
+};
+
+// Reads records up to the next image descriptor, taking what its graphic
+// control extension says (the last one before the image counts, as in the
+// toolkit's reader). False at the end of the stream.
+Result<bool> nextImage(GifFileType* gif, GifDecoding& decoding, FrameControl& control)
+{
+    decoding.input.setBudgetEnd(decoding.input.charged() + extensionAllowance);
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &record) == GIF_ERROR)
+            return failure(decoding);
+        switch (record) {
+        case IMAGE_DESC_RECORD_TYPE:
+            if (DGifGetImageHeader(gif) == GIF_ERROR)
+                return failure(decoding);
+            return true;
+        case EXTENSION_RECORD_TYPE: {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
+                return failure(decoding);
+            if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+                control.transparentIndex = (block[1] & 1) != 0 ? block[4] : -1;
+                control.disposal = (block[1] >> 2) & 7;
+            }
+            while (block != nullptr) {
+                if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
+                    return failure(decoding);
+            }
+            break;
+        }
+        default: // the terminator
+            return false;
+        }
+    }
+}
+
+// Decodes every row of the current frame, handing each, in the order the file
+// holds them, to `row(frameRow, indices)`; stops early once `enough()` holds.
+// Each row may take a bounded number of bytes, so a stream of codes that gives
+// no pixels ends soon.
+template<typename Row, typename Enough>
+Result<void> decodeFrameRows(GifFileType* gif, GifDecoding& decoding, Row row, Enough enough)
+{
+    const GifImageDesc& frame = gif->Image;
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+    const std::uint64_t dataStart = decoding.input.charged();
+    for (std::int64_t order = 0; order < frame.Height && !enough(); ++order) {
+        decoding.input.setBudgetEnd(dataStart + codeSlack +
+                                    bytesPerPixel * std::uint64_t(frame.Width) *
+                                        std::uint64_t(order + 1));
+        if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR)
+            return failure(decoding);
+        row(frameRowAt(order, frame.Height, frame.Interlace), std::span<const GifPixelType>(line));
+    }
+    return {};
+}
+
+// The colours of the current frame: its own table, or the screen's.
+GifColours frameColours(const GifFileType* gif, int globalSize, int transparentIndex)
+{
+    const ColorMapObject* local = gif->Image.ColorMap;
+    return local != nullptr ? GifColours(local, local->ColorCount, transparentIndex)
+                            : GifColours(gif->SColorMap, globalSize, transparentIndex);
+}
+
+// The wanted part of the screen, kept from frame to frame of an animation.
+class Screen
+{
+public:
+    Screen(std::int64_t columns, std::int64_t rows, Rgba background)
+        : m_columns(columns), m_rows(rows), m_background(background),
+          m_pixels(std::size_t(columns * rows), background)
+    {}
+
+    std::int64_t columns() const { return m_columns; }
+    std::int64_t rows() const { return m_rows; }
+    Rgba& at(std::int64_t x, std::int64_t y) { return m_pixels[std::size_t(y * m_columns + x)]; }
+    std::span<const Rgba> row(std::int64_t y) const
+    {
+        return std::span(m_pixels).subspan(std::size_t(y * m_columns), std::size_t(m_columns));
+    }
+
+    // The part of a frame's rectangle that lies on this screen.
+    struct Area
+    {
+        std::int64_t left, top, right, bottom;
+    };
+    Area clip(const GifImageDesc& frame) const
+    {
+        return {std::min<std::int64_t>(frame.Left, m_columns),
+                std::min<std::int64_t>(frame.Top, m_rows),
+                std::min<std::int64_t>(std::int64_t{frame.Left} + frame.Width, m_columns),
+                std::min<std::int64_t>(std::int64_t{frame.Top} + frame.Height, m_rows)};
+    }
+    std::vector<Rgba> copy(const Area& area) const
+    {
+        std::vector<Rgba> kept;
+        for (std::int64_t y = area.top; y < area.bottom; ++y)
+            for (std::int64_t x = area.left; x < area.right; ++x)
+                kept.push_back(m_pixels[std::size_t(y * m_columns + x)]);
+        return kept;
+    }
+    void restore(const Area& area, const std::vector<Rgba>& kept)
+    {
+        std::size_t i = 0;
+        for (std::int64_t y = area.top; y < area.bottom; ++y)
+            for (std::int64_t x = area.left; x < area.right; ++x)
+                at(x, y) = kept[i++];
+    }
+    void clear(const Area& area)
+    {
+        for (std::int64_t y = area.top; y < area.bottom; ++y)
+            for (std::int64_t x = area.left; x < area.right; ++x)
+                at(x, y) = m_background;
+    }
+
+private:
+    std::int64_t m_columns;
+    std::int64_t m_rows;
+    Rgba m_background;
+    std::vector<Rgba> m_pixels;
+};
+
+// Every frame of an animation, each drawn over what the frames before it left
+// as the format says (a frame's transparent pixels show what lies beneath,
+// and its disposal decides what the next frame is drawn over), and delivered
+// whole. The first frame is the very picture a sink of one frame gets.
+//
+// Decoding a frame costs what its pixels cost however few land on the screen,
+// so the frames together may hold no more pixels than one picture may; the
+// sink bounds what it keeps.
+Result<void> decodeFrames(GifFileType* gif, GifDecoding& decoding, RowSink& sink,
+                          PictureSize screenSize, Screen& screen, int globalSize,
+                          FrameControl control)
+{
+    std::int64_t framePixels = 0;
+    for (bool first = true;; first = false) {
+        const GifImageDesc& frame = gif->Image;
+        framePixels += std::int64_t{frame.Width} * frame.Height;
+        if (exceedsPixelLimit(frame.Width, frame.Height) || framePixels > maxPicturePixels)
+            return pictureTooLarge(frame.Width, frame.Height);
+        if (!first) {
+            if (!sink.wantsAnotherFrame())
+                return {};
+            sink.start(screenSize);
+        }
+
+        const GifColours colours = frameColours(gif, globalSize, control.transparentIndex);
+        const Screen::Area area = screen.clip(frame);
+        const std::vector<Rgba> before =
+            control.disposal == 3 ? screen.copy(area) : std::vector<Rgba>();
+        const Result<void> decoded = decodeFrameRows(
+            gif, decoding,
+            [&](std::int64_t frameRow, std::span<const GifPixelType> indices) {
+                const std::int64_t y = frame.Top + frameRow;
+                if (y >= area.bottom)
+                    return;
+                for (std::int64_t x = area.left; x < area.right; ++x) {
+                    const int index = indices[std::size_t(x - frame.Left)];
+                    if (index != control.transparentIndex)
+                        screen.at(x, y) = colours(index);
+                }
+            },
+            [] { return false; });
+        if (!decoded)
+            return decoded;
+        for (std::int64_t y = 0; y < screen.rows(); ++y)
+            sink.pixels(y, 0, 1, screen.row(y));
+
+        if (control.disposal == 2)
+            screen.clear(area);
+        else if (control.disposal == 3)
+            screen.restore(area, before);
+        control = {};
+        const Result<bool> next = nextImage(gif, decoding, control);
+        if (!next)
+            return fail(next.error());
+        if (!*next)
+            return {};
+    }
+}
+
 } // namespace
 
 Result<void> decodeGif(ByteSource& source, RowSink& sink)
 {
     GifDecoding decoding(source, sink);
-    decoding.input.setBudgetEnd(extensionAllowance);
 
     // The size of the global colour table as the screen descriptor states it;
     // the library keeps it only when the table is there.
     constexpr std::size_t screenDescriptorEnd = 13;
+    decoding.input.setBudgetEnd(extensionAllowance);
     if (!decoding.input.ensure(screenDescriptorEnd))
         return inputFailure(decoding.input, formatGif);
     const int globalSize = 2 << (decoding.input.available()[10] & 7);
@@ -140,37 +331,12 @@ Result<void> decodeGif(ByteSource& source, RowSink& sink)
     if (!gif)
         return failure(decoding);
 
-    // Only what comes before the first image matters: its graphic control
-    // extension may name a transparent index. The last one before the image
-    // counts, as in the toolkit's reader.
-    int transparentIndex = -1;
-    for (bool image = false; !image;) {
-        GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
-            return failure(decoding);
-        switch (record) {
-        case IMAGE_DESC_RECORD_TYPE:
-            if (DGifGetImageHeader(gif.get()) == GIF_ERROR)
-                return failure(decoding);
-            image = true;
-            break;
-        case EXTENSION_RECORD_TYPE: {
-            int code = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
-                return failure(decoding);
-            if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4)
-                transparentIndex = (block[1] & 1) != 0 ? block[4] : -1;
-            while (block != nullptr) {
-                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
-                    return failure(decoding);
-            }
-            break;
-        }
-        default: // the end, before any image
-            return damagedPicture(formatGif);
-        }
-    }
+    FrameControl control;
+    const Result<bool> found = nextImage(gif.get(), decoding, control);
+    if (!found)
+        return fail(found.error());
+    if (!*found) // the end, before any image
+        return damagedPicture(formatGif);
 
     const GifImageDesc& frame = gif->Image;
     const std::int64_t left = frame.Left;
@@ -192,17 +358,15 @@ Result<void> decodeGif(ByteSource& source, RowSink& sink)
         return pictureTooLarge(frameWidth, frameHeight);
 
     const ColorMapObject* global = gif->SColorMap;
-    const GifColours colours =
-        frame.ColorMap != nullptr
-            ? GifColours(frame.ColorMap, frame.ColorMap->ColorCount, transparentIndex)
-            : GifColours(global, globalSize, transparentIndex);
+    const GifColours colours = frameColours(gif.get(), globalSize, control.transparentIndex);
     // Where the frame leaves the screen uncovered: the transparent colour, or
     // the background colour of the global table, or else opaque black. (The
     // toolkit took these from a local table that it had not read yet; the
     // global one is what the format means.)
     Rgba background{0, 0, 0, 255};
-    if (transparentIndex >= 0)
-        background = GifColours(global, globalSize, transparentIndex)(transparentIndex);
+    if (control.transparentIndex >= 0)
+        background =
+            GifColours(global, globalSize, control.transparentIndex)(control.transparentIndex);
     else if (global != nullptr)
         background = GifColours(global, globalSize, -1)(gif->SBackGroundColor);
 
@@ -211,6 +375,12 @@ Result<void> decodeGif(ByteSource& source, RowSink& sink)
     const std::int64_t columns = std::min(width, sink.columnsWanted());
     if (rows <= 0 || columns <= 0)
         return {};
+
+    if (sink.takesFrames()) {
+        Screen screen(columns, rows, background);
+        return decodeFrames(gif.get(), decoding, sink, {width, height}, screen, globalSize,
+                            control);
+    }
 
     // The frame's pixels that land on the wanted part of the screen.
     const std::int64_t frameColumns = std::clamp(columns - left, std::int64_t{0}, frameWidth);
@@ -230,23 +400,17 @@ Result<void> decodeGif(ByteSource& source, RowSink& sink)
     if (frameRowsWanted == 0 || frameWidth == 0)
         return {};
 
-    std::vector<GifPixelType> line(static_cast<std::size_t>(frameWidth));
-    const std::uint64_t dataStart = decoding.input.charged();
     std::int64_t delivered = 0;
-    for (std::int64_t order = 0; delivered < frameRowsWanted; ++order) {
-        decoding.input.setBudgetEnd(dataStart + codeSlack +
-                                    bytesPerPixel * std::uint64_t(frameWidth) *
-                                        std::uint64_t(order + 1));
-        if (DGifGetLine(gif.get(), line.data(), int(frameWidth)) == GIF_ERROR)
-            return failure(decoding);
-        const std::int64_t frameRow = frameRowAt(order, frameHeight, frame.Interlace);
-        if (frameRow >= frameRowsWanted)
-            continue;
-        std::fill(pixels.begin(), pixels.end(), background);
-        for (std::int64_t i = 0; i < frameColumns; ++i)
-            pixels[std::size_t(left + i)] = colours(line[std::size_t(i)]);
-        sink.pixels(top + frameRow, 0, 1, pixels);
-        ++delivered;
-    }
-    return {};
+    return decodeFrameRows(
+        gif.get(), decoding,
+        [&](std::int64_t frameRow, std::span<const GifPixelType> indices) {
+            if (frameRow >= frameRowsWanted)
+                return;
+            std::fill(pixels.begin(), pixels.end(), background);
+            for (std::int64_t i = 0; i < frameColumns; ++i)
+                pixels[std::size_t(left + i)] = colours(indices[std::size_t(i)]);
+            sink.pixels(top + frameRow, 0, 1, pixels);
+            ++delivered;
+        },
+        [&] { return delivered >= frameRowsWanted; });
 }

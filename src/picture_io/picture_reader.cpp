@@ -71,6 +71,8 @@ public:
     {
         m_sink.pixels(y, x0, step, pixels);
     }
+    bool takesFrames() const override { return m_sink.takesFrames(); }
+    bool wantsAnotherFrame() override { return m_sink.wantsAnotherFrame(); }
 
     bool started() const { return m_started; }
 

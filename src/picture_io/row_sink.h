@@ -27,7 +27,8 @@ struct PictureSize
 // corner, or, for a sink that scales, its accumulators.
 //
 // The calls come in this order: reductionFor (decoders that can decode at a
-// reduced size only), start, then pixels any number of times.
+// reduced size only), start, then pixels any number of times; for a sink that
+// takes the frames of an animation, start and pixels again for each frame.
 class RowSink
 {
 public:
@@ -62,4 +63,14 @@ public:
     // and stays transparent.
     virtual void pixels(std::int64_t y, std::int64_t x0, std::int64_t step,
                         std::span<const Rgba> pixels) = 0;
+
+    // Whether the sink takes every frame of an animated picture (an animated
+    // GIF), one after another, rather than the first alone. Each frame is the
+    // whole screen as it shows then, each pixel delivered exactly once, after a
+    // start() of its own (always the same size). Pictures of one frame, and
+    // every other format, deliver one frame to any sink.
+    virtual bool takesFrames() const { return false; }
+    // Asked before each frame after the first when the sink takes frames;
+    // false ends the reading there, as a success: the sink says why it stopped.
+    virtual bool wantsAnotherFrame() { return true; }
 };

@@ -8,6 +8,7 @@
 #include "core/sprite_code.h"
 #include "core/sprite_sheet.h"
 #include "picture_io/bitmap_writer.h"
+#include "support/picture_bytes.h"
 #include "support/picture_source.h"
 #include "support/z80_assembler.h"
 
@@ -295,6 +296,8 @@ private slots:
     void spritesCutsASheet();
     void spritesOfWiderCells();
     void spritesSkipEmptyCellsButKeepTheirNumbers();
+    void spritesOfAnAnimatedSheet();
+    void spritesOfAnAnimationTooLarge();
 
     void failures_data();
     void failures();
@@ -816,6 +819,101 @@ void TestCliProcess::spritesSkipEmptyCellsButKeepTheirNumbers()
     };
     QCOMPARE(labels("bw"), QByteArrayList{"row_2"});
     QCOMPARE(labels("bw-mask"), (QByteArrayList{"row_1", "row_2"}));
+}
+
+// An animation of four frames on a 16 × 8 screen: each frame is cut as a sheet
+// of its own, the numbers going on, and each is the screen as it shows then —
+// drawn over what the frames before it left, through its transparent pixels,
+// after their disposal. `sprite` takes the first frame only.
+void TestCliProcess::spritesOfAnAnimatedSheet()
+{
+    constexpr int white = 0, black = 1, clear = 2;
+    const auto palette = [](int index) {
+        return index == black   ? qRgb(0, 0, 0)
+               : index == clear ? qRgb(255, 0, 0)
+                                : qRgb(255, 255, 255);
+    };
+    const auto all = [](int index) { return [index](int, int) { return index; }; };
+    const QByteArray gif =
+        gifHead({16, 8}, palette) +
+        // 1: the left half black.
+        gifImage({0, 0, 16, 8}, [](int x, int) { return x < 8 ? black : white; }) +
+        // 2: a black checker through transparent pixels, taken away afterwards.
+        gifImage(
+            {4, 2, 8, 4}, [](int x, int y) { return (x + y) % 2 == 0 ? black : clear; }, clear, 3) +
+        // 3: a black square on the right, put back to the background afterwards.
+        gifImage({8, 0, 2, 2}, all(black), -1, 2) +
+        // 4: one black pixel at the far corner.
+        gifImage({15, 7, 1, 1}, all(black)) + ';';
+    QTemporaryDir folder;
+    QFile file(folder.filePath("anim.gif"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(gif) == gif.size());
+    file.close();
+
+    const auto frame = [](const std::function<bool(int, int)>& isBlack) {
+        std::vector<bool> pixels;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                pixels.push_back(x < 8 || isBlack(x, y));
+        return pixels;
+    };
+    const std::vector<std::vector<bool>> frames{
+        frame([](int, int) { return false; }),
+        frame([](int x, int y) {
+            return x >= 4 && x < 12 && y >= 2 && y < 6 && (x - 4 + y - 2) % 2 == 0;
+        }),
+        frame([](int x, int y) { return x >= 8 && x < 10 && y < 2; }),
+        frame([](int x, int y) { return x == 15 && y == 7; }),
+    };
+    QByteArray expected;
+    int number = 0;
+    for (const std::vector<bool>& pixels : frames) {
+        for (int cell = 0; cell < 2; ++cell, ++number) {
+            SpriteLayers bits;
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    applyColour(SpriteKind::BlackWhite,
+                                pixels[std::size_t(y * 16 + cell * 8 + x)] ? colours::black
+                                                                           : colours::white,
+                                x, y, bits);
+            if (number > 0)
+                expected += "\r\n";
+            expected += "anim_" + QByteArray::number(number) + ":\r\n" +
+                        QByteArray::fromStdString(spriteCodeText(SpriteKind::BlackWhite, bits)) +
+                        "\r\n";
+        }
+    }
+    const CliRun sheet = runCliProcess({"sprites", "anim.gif"}, {{}, folder.path(), {}});
+    QCOMPARE(sheet.errors, QByteArray());
+    QCOMPARE(sheet.output, expected);
+
+    const CliRun sprite = runCliProcess({"sprite", "anim.gif"}, {{}, folder.path(), {}});
+    QCOMPARE(sprite.exitCode, 0);
+    QCOMPARE(sprite.output,
+             expected.mid(expected.indexOf(";Bitmap"),
+                          expected.indexOf("\r\n\r\nanim_1") - expected.indexOf(";Bitmap") + 2));
+}
+
+// Frames together may hold no more pixels than one sheet: five of a 2048 ×
+// 2048 screen are over, however small each frame's own image is, and nothing
+// of them is written.
+void TestCliProcess::spritesOfAnAnimationTooLarge()
+{
+    const auto palette = [](int) { return qRgb(0, 0, 0); };
+    QByteArray gif = gifHead({2048, 2048}, palette);
+    for (int i = 0; i < 5; ++i)
+        gif += gifImage({i, 0, 1, 1}, [](int, int) { return 0; });
+    gif += ';';
+    QTemporaryDir folder;
+    QFile file(folder.filePath("big.gif"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(gif) == gif.size());
+    file.close();
+    const CliRun run =
+        runCliProcess({"sprites", "-o", "big.inc", "big.gif"}, {{}, folder.path(), {}});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errors, QByteArray("dotwright-cli: big.gif: sheet is too large (5 frames of "
+                                    "2048 × 2048 pixels, more than 16777216 in all)\n"));
+    QVERIFY(!QFile::exists(folder.filePath("big.inc")));
 }
 
 void TestCliProcess::failures_data()

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
+#include <QRect>
 #include <QRgb>
 #include <QSize>
 #include <QtGlobal>
@@ -45,10 +46,9 @@ inline void appendGifLe16(QByteArray& bytes, int value)
 }
 
 // The toolkit writes no GIF files, so tests make their own.
-// A GIF whose LZW data is one literal 9-bit code a pixel, the code table reset
-// before it could grow wider: valid for every decoder, and simple to write.
-inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
-                          const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
+
+// A GIF's screen descriptor of `size` and a global table of 256 colours.
+inline QByteArray gifHead(QSize size, const std::function<QRgb(int)>& paletteColour)
 {
     QByteArray gif("GIF89a");
     appendGifLe16(gif, size.width());
@@ -60,16 +60,30 @@ inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteCol
         gif.append(char(qGreen(colour)));
         gif.append(char(qBlue(colour)));
     }
-    if (transparentIndex >= 0) {
-        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
-        gif.append(char(transparentIndex));
+    return gif;
+}
+
+// One image of a GIF at `rect` of the screen, with a graphic control
+// extension when it has a transparent index or a disposal (2: back to the
+// background afterwards, 3: back to what was there before). Its LZW data is
+// one literal 9-bit code a pixel, the code table reset before it could grow
+// wider: valid for every decoder, and simple to write.
+inline QByteArray gifImage(QRect rect, const std::function<int(int, int)>& indexAt,
+                           int transparentIndex = -1, int disposal = 0)
+{
+    QByteArray gif;
+    if (transparentIndex >= 0 || disposal != 0) {
+        gif.append("\x21\xF9\x04", 3);
+        gif.append(char(disposal << 2 | (transparentIndex >= 0 ? 1 : 0)));
+        gif.append("\x00\x00", 2);
+        gif.append(char(transparentIndex >= 0 ? transparentIndex : 0));
         gif.append('\0');
     }
     gif.append('\x2C');
-    appendGifLe16(gif, 0);
-    appendGifLe16(gif, 0);
-    appendGifLe16(gif, size.width());
-    appendGifLe16(gif, size.height());
+    appendGifLe16(gif, rect.x());
+    appendGifLe16(gif, rect.y());
+    appendGifLe16(gif, rect.width());
+    appendGifLe16(gif, rect.height());
     gif.append('\0');
     gif.append('\x08'); // minimum code size
 
@@ -87,8 +101,8 @@ inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteCol
     };
     int sinceClear = 0;
     put(clearCode);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
+    for (int y = 0; y < rect.height(); ++y) {
+        for (int x = 0; x < rect.width(); ++x) {
             if (sinceClear == 250) {
                 put(clearCode);
                 sinceClear = 0;
@@ -105,6 +119,14 @@ inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteCol
         gif.append(char(length));
         gif.append(data.mid(at, length));
     }
-    gif.append("\x00\x3B", 2);
+    gif.append('\0');
     return gif;
+}
+
+// A GIF of one image covering the whole screen.
+inline QByteArray makeGif(QSize size, const std::function<QRgb(int)>& paletteColour,
+                          const std::function<int(int, int)>& indexAt, int transparentIndex = -1)
+{
+    return gifHead(size, paletteColour) +
+           gifImage(QRect(QPoint(0, 0), size), indexAt, transparentIndex) + ';';
 }
