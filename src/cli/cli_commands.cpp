@@ -24,6 +24,10 @@ namespace {
 
 const std::string standardInput = "-";
 
+// Build outputs are written as compilers write theirs, without forcing each
+// to the disk (see OutputFiles::DiskSync).
+constexpr OutputFiles::DiskSync buildOutputs = OutputFiles::DiskSync::Unsynced;
+
 std::string nameOf(const std::string& input)
 {
     return input == standardInput ? "standard input" : input;
@@ -119,7 +123,7 @@ Result<void> deliverPicture(const CliOptions& options, int width, int height,
         return failNaming(bytes.error(),
                           options.output.empty() ? "standard output" : options.output);
     }
-    OutputFiles files;
+    OutputFiles files(buildOutputs);
     if (!options.output.empty()) {
         files.add(options.output, *bytes);
         return deliver(files, nullptr, streams);
@@ -150,7 +154,7 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
         text = blackWhiteDataFile(bitPlaneFromPixels(preview), options.compressed);
     }
 
-    OutputFiles files;
+    OutputFiles files(buildOutputs);
     if (!options.output.empty())
         files.add(options.output, text);
     if (!options.bitmap.empty())
@@ -326,7 +330,7 @@ Result<std::vector<SpritePicture>> readSpritePicture(const CliOptions& options,
 // Text to the -o file, or to standard output.
 Result<void> deliverText(const CliOptions& options, std::string text, const CliStreams& streams)
 {
-    OutputFiles files;
+    OutputFiles files(buildOutputs);
     if (options.output.empty())
         return deliver(files, &text, streams);
     files.add(options.output, std::move(text));
@@ -474,7 +478,7 @@ Result<void> checkUsage(const CliOptions& options, const CliStreams& streams)
         break;
     }
 
-    OutputFiles files;
+    OutputFiles files(buildOutputs);
     for (const NamedFile& output : outputs)
         files.add(output.path, std::string());
     const bool namedInput = options.input != standardInput;

@@ -241,7 +241,7 @@ int writeAll(int descriptor, std::string_view bytes)
 // Creates a new temporary file beside `target`, gives it the owner and mode
 // the target's replacement must have, and writes `content` into it.
 Result<OwnFile> writeTemporary(const std::string& target, const struct stat* existing,
-                               std::string_view content)
+                               std::string_view content, OutputFiles::DiskSync sync)
 {
     std::string name = temporaryPattern(target);
     const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
@@ -264,7 +264,8 @@ Result<OwnFile> writeTemporary(const std::string& target, const struct stat* exi
         error = errno;
     if (error == 0)
         error = writeAll(descriptor, content);
-    if (error == 0 && ::fsync(descriptor) != 0 && errno != EINVAL)
+    if (error == 0 && sync == OutputFiles::DiskSync::Synced && ::fsync(descriptor) != 0 &&
+        errno != EINVAL)
         error = errno;
     if (::close(descriptor) != 0 && error == 0)
         error = errno;
@@ -309,7 +310,7 @@ Result<OwnFile> keepEarlierContent(const std::string& target, const struct stat&
         }
         content.append(buffer.data(), std::size_t(got));
     }
-    Result<OwnFile> copy = writeTemporary(target, &status, content);
+    Result<OwnFile> copy = writeTemporary(target, &status, content, OutputFiles::DiskSync::Synced);
     if (!copy)
         return fail("cannot keep its earlier content: " + copy.error().why);
     return copy;
@@ -372,7 +373,7 @@ Result<void> OutputFiles::prepareEntry(Entry& entry)
         return cannotWrite(entry.path, errno);
 
     Result<OwnFile> temporary =
-        writeTemporary(entry.target, entry.existed ? &status : nullptr, entry.content);
+        writeTemporary(entry.target, entry.existed ? &status : nullptr, entry.content, m_sync);
     if (!temporary)
         return failNaming(temporary.error(), entry.path);
     entry.temporary = temporary->name;

@@ -29,7 +29,15 @@
 class OutputFiles
 {
 public:
-    OutputFiles() = default;
+    // Whether each new file is forced to the disk before it replaces the old
+    // one. The windows' saves are, as editors save, so that a crash of the
+    // whole system just after a save cannot leave an empty file where the
+    // user's was. dotwright-cli's are not, as compilers and linkers write
+    // theirs: a build makes its outputs again from their sources, and forcing
+    // each to the disk cost a third of a small picture's conversion.
+    enum class DiskSync { Synced, Unsynced };
+
+    explicit OutputFiles(DiskSync sync = DiskSync::Synced) : m_sync(sync) {}
     OutputFiles(const OutputFiles&) = delete;
     OutputFiles& operator=(const OutputFiles&) = delete;
     // Removes every temporary file that a failed or abandoned action left.
@@ -75,6 +83,7 @@ private:
     void rollBack();
     void removeLeftovers();
 
+    DiskSync m_sync;
     std::vector<Entry> m_files;
     // Where the temporary names wait for a signal handler to remove them.
     std::vector<int> m_slots;
