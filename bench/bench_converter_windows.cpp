@@ -1,8 +1,9 @@
 // Convert of each converter window must finish well within one frame (16 ms):
-// it runs on every slider step, reading the source preview, converting it,
-// writing all 8192 pixels of the converted preview and stepping the progress
-// bar.
+// it runs on every slider step and menu choice, reading the source preview,
+// converting it (with each dithering), writing all 8192 pixels of the
+// converted preview and stepping the progress bar.
 
+#include "converters/converter_choices.h"
 #include "converters/picture_converter.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QImageWriter>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -47,11 +49,21 @@ QImage samplePicture()
     return picture;
 }
 
+// The window takes its dithering from the settings, as at a new opening.
+ConverterKind chooseDithering(ConverterKind kind, Dithering dithering)
+{
+    ConverterChoices choices;
+    choices.tone.dithering = dithering;
+    saveConverterChoices(kind == ConverterKind::Greyscale ? "frmPicGS" : "frmPicBW", choices);
+    return kind;
+}
+
 struct OpenConverter
 {
-    explicit OpenConverter(ConverterKind kind)
+    explicit OpenConverter(ConverterKind kind, Dithering dithering = Dithering::None)
         : dialog(folder.filePath(QStringLiteral("sample.bmp"))),
-          window(std::make_unique<PictureConverter>(kind, layers, dialog, messages, nullptr))
+          window(std::make_unique<PictureConverter>(chooseDithering(kind, dithering), layers,
+                                                    dialog, messages, nullptr))
     {
         QImageWriter(folder.filePath(QStringLiteral("sample.bmp")), "bmp").write(samplePicture());
         window->show();
@@ -70,11 +82,16 @@ ConverterKind kindOf(const benchmark::State& state)
     return static_cast<ConverterKind>(state.range(0));
 }
 
+Dithering ditheringOf(const benchmark::State& state)
+{
+    return allDitherings[std::size_t(state.range(1))];
+}
+
 // Reading the source, converting, writing the preview's image and the
 // progress bar's 64 steps.
 void Convert(benchmark::State& state)
 {
-    OpenConverter converter(kindOf(state));
+    OpenConverter converter(kindOf(state), ditheringOf(state));
     for (auto _ : state)
         converter.window->Convert();
     state.SetItemsProcessed(state.iterations() * 128 * 64);
@@ -92,14 +109,21 @@ void ConvertAndPaint(benchmark::State& state)
 
 } // namespace
 
-// 0: frmPicBW, 1: frmPicGS.
-BENCHMARK(Convert)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+// 0: frmPicBW, 1: frmPicGS; then 0 none (the threshold), 1 ordered, 2
+// Floyd–Steinberg, 3 Atkinson.
+BENCHMARK(Convert)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 1, 1), benchmark::CreateDenseRange(0, 3, 1)})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(ConvertAndPaint)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The windows keep their menu's choices in the settings: these go to a
+    // folder of the benchmark's own, never the user's.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     installWindowFont();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
