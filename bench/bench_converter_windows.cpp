@@ -10,8 +10,10 @@
 #include "ui/message_box.h"
 #include "ui/window_font.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QImageWriter>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -36,13 +38,14 @@ private:
 
 // A photograph-like picture: smooth gradients with some noise, so that every
 // grey band and both colours occur.
-QImage samplePicture()
+QImage samplePicture(QSize size = {300, 200})
 {
     std::mt19937 random(1);
-    QImage picture(300, 200, QImage::Format_RGB32);
+    QImage picture(size, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
-            const int grey = std::min(255, (x * 2 + y) / 2 + int(random() % 32));
+            const int grey = std::min(255, (x * 600 / size.width() + y * 200 / size.height()) / 2 +
+                                               int(random() % 32));
             picture.setPixel(x, y, qRgb(grey, grey, (grey * 3) % 256));
         }
     }
@@ -60,12 +63,16 @@ ConverterKind chooseDithering(ConverterKind kind, Dithering dithering)
 
 struct OpenConverter
 {
-    explicit OpenConverter(ConverterKind kind, Dithering dithering = Dithering::None)
-        : dialog(folder.filePath(QStringLiteral("sample.bmp"))),
+    explicit OpenConverter(ConverterKind kind, Dithering dithering = Dithering::None,
+                           const QImage& picture = samplePicture(), const char* format = "bmp")
+        : dialog(folder.filePath(QStringLiteral("sample.") + QLatin1String(format))),
           window(std::make_unique<PictureConverter>(chooseDithering(kind, dithering), layers,
                                                     dialog, messages, nullptr))
     {
-        QImageWriter(folder.filePath(QStringLiteral("sample.bmp")), "bmp").write(samplePicture());
+        QImageWriter writer(folder.filePath(QStringLiteral("sample.") + QLatin1String(format)),
+                            format);
+        writer.setQuality(90);
+        writer.write(picture);
         window->show();
         window->findChild<QPushButton*>(QStringLiteral("cmdLoad"))->click();
         QCoreApplication::processEvents();
@@ -107,6 +114,30 @@ void ConvertAndPaint(benchmark::State& state)
     }
 }
 
+// A choice of placement in the menu: the picture read again and placed, then
+// Convert. Fit and Fill take turns, so that each choice reads the picture,
+// here one of a camera's size, 2560 × 1600: 0 a JPEG (quality 90), 1 a PNG.
+void ChoosePlacement(benchmark::State& state)
+{
+    const bool png = state.range(0) == 1;
+    OpenConverter converter(ConverterKind::BlackWhite, Dithering::None, samplePicture({2560, 1600}),
+                            png ? "png" : "jpg");
+    QAction* fit = nullptr;
+    QAction* fill = nullptr;
+    for (QAction* action :
+         converter.window->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()) {
+        if (action->text() == QStringLiteral("Fit"))
+            fit = action;
+        if (action->text() == QStringLiteral("Fill"))
+            fill = action;
+    }
+    bool toFit = true;
+    for (auto _ : state) {
+        (toFit ? fit : fill)->trigger();
+        toFit = !toFit;
+    }
+}
+
 } // namespace
 
 // 0: frmPicBW, 1: frmPicGS; then 0 none (the threshold), 1 ordered, 2
@@ -115,6 +146,7 @@ BENCHMARK(Convert)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 1, 1), benchmark::CreateDenseRange(0, 3, 1)})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(ConvertAndPaint)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ChoosePlacement)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
