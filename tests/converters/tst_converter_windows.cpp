@@ -7,7 +7,6 @@
 #include "converters/converter_tool.h"
 #include "converters/picture_converter.h"
 #include "core/bit_plane.h"
-#include "core/black_white_conversion.h"
 #include "core/dithering.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
@@ -313,12 +312,13 @@ template<typename Grid> QString firstDifference(const Grid& actual, const Grid& 
 }
 
 // Checks every pixel of the converted preview, and in the greyscale window
-// every bit of both grids, against the core's conversion of `source`.
-QString convertedDifference(const Converter& c, const SourceView& source, int level)
+// every bit of both grids, against the core's conversion of `source` with
+// `tone` (by default the threshold).
+QString convertedDifference(const Converter& c, const SourceView& source, int level, Tone tone = {})
 {
     if (c.kind == ConverterKind::BlackWhite)
-        return firstDifference(shownBy(c.converted()), convertBlackWhite(source, level));
-    const GreyscaleResult expected = convertGreyscale(source, level);
+        return firstDifference(shownBy(c.converted()), quantiseBlackWhite(source, level, tone));
+    const GreyscaleResult expected = quantiseGreyscale(source, level, tone);
     QString difference = firstDifference(shownBy(c.converted()), expected.preview);
     if (difference.isEmpty())
         difference = firstDifference(c.layers().light, expected.light);
@@ -337,20 +337,6 @@ SourceView placedSource(const QString& path, Placement placement)
     if (!view)
         qFatal("fixture %s does not load: %s", qPrintable(path), view.error().why.c_str());
     return *view;
-}
-
-// As convertedDifference, for the quantising with `tone`.
-QString quantisedDifference(const Converter& c, const SourceView& source, int level, Tone tone)
-{
-    if (c.kind == ConverterKind::BlackWhite)
-        return firstDifference(shownBy(c.converted()), quantiseBlackWhite(source, level, tone));
-    const GreyscaleResult expected = quantiseGreyscale(source, level, tone);
-    QString difference = firstDifference(shownBy(c.converted()), expected.preview);
-    if (difference.isEmpty())
-        difference = firstDifference(c.layers().light, expected.light);
-    if (difference.isEmpty())
-        difference = firstDifference(c.layers().dark, expected.dark);
-    return difference;
 }
 
 const char* placementCaption(Placement placement)
@@ -412,6 +398,14 @@ QByteArray emptyFile(ConverterKind kind, bool compressed)
                "\r\nDarkLayer:\r\n\r\n" + emptyBlock + "\r\n" + summary15;
     return credits + "\r\nLightLayer:\r\n" + crLfLines(plainRows()) + "\r\nDarkLayer:\r\n" +
            crLfLines(plainRows());
+}
+
+// One row for each window: a column "kind".
+void addWindowRows()
+{
+    QTest::addColumn<ConverterKind>("kind");
+    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
+    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
 }
 
 // Makes `folder` the current working directory while it lives.
@@ -697,9 +691,7 @@ void TestConverterWindows::controlsSitAtTheirPlaces()
 
 void TestConverterWindows::reopenedWindowStartsAfreshWhileGridsLiveOn_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::reopenedWindowStartsAfreshWhileGridsLiveOn()
@@ -1029,9 +1021,7 @@ void TestConverterWindows::keysAndTrackClicksStepAndConvert()
 
 void TestConverterWindows::convertAdvancesTheProgressRowByRow_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::convertAdvancesTheProgressRowByRow()
@@ -1117,9 +1107,7 @@ void TestConverterWindows::previewsAndGridsAreTheCoresConversion()
 
 void TestConverterWindows::laterConversionStartsFromTheSource_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::laterConversionStartsFromTheSource()
@@ -1368,9 +1356,7 @@ void TestConverterWindows::greyscaleFileHoldsTheGridsLightFirst()
 
 void TestConverterWindows::exportsRepeatIdenticallyAndChangeNothing_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::exportsRepeatIdenticallyAndChangeNothing()
@@ -1609,7 +1595,7 @@ void TestConverterWindows::viewMenuChoosesAndConvertsAtOnce()
         const SourceView source = placedSource(path, step.placement);
         QString difference = firstDifference(shownBy(c.source()), source);
         QVERIFY2(difference.isEmpty(), qPrintable(name + QStringLiteral(": ") + difference));
-        difference = quantisedDifference(c, source, 40, step.tone);
+        difference = convertedDifference(c, source, 40, step.tone);
         QVERIFY2(difference.isEmpty(), qPrintable(name + QStringLiteral(": ") + difference));
     }
     QCOMPARE(c.warnings(), QStringList());
@@ -1634,7 +1620,7 @@ void TestConverterWindows::choicesAreRememberedByEachWindow()
         const SourceView source = placedSource(path, Placement::Fill);
         QString difference = firstDifference(shownBy(c.source()), source);
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
-        difference = quantisedDifference(c, source, 50, {Dithering::Atkinson, true});
+        difference = convertedDifference(c, source, 50, {Dithering::Atkinson, true});
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
     {
@@ -1685,16 +1671,14 @@ void TestConverterWindows::placementReadsTheLoadedFileAgain()
     QCOMPARE(loadConverterChoices("frmPicBW").placement, Placement::Fit);
     // Dithering needs no file: it works on what the source preview shows.
     QVERIFY(c.chooseInMenu(c.source(), ditheringPath(Dithering::Ordered)).isEmpty());
-    difference = quantisedDifference(c, shownBy(c.source()), 50, {Dithering::Ordered});
+    difference = convertedDifference(c, shownBy(c.source()), 50, {Dithering::Ordered});
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
     QCOMPARE(c.warnings().size(), 1);
 }
 
 void TestConverterWindows::droppedPictureLoads_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("bw") << ConverterKind::BlackWhite;
-    QTest::newRow("gs") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::droppedPictureLoads()
@@ -1723,7 +1707,7 @@ void TestConverterWindows::droppedPictureLoads()
     const SourceView source = placedSource(path, Placement::Fit);
     QString difference = firstDifference(shownBy(c.source()), source);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
-    difference = quantisedDifference(c, source, 50, {});
+    difference = convertedDifference(c, source, 50, {});
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
     QCOMPARE(c.dialog.requests.size(), 0);
 
