@@ -1,17 +1,21 @@
 // Convert of each converter window must finish well within one frame (16 ms):
-// it runs on every slider step, reading the source preview, converting it,
-// writing all 8192 pixels of the converted preview and stepping the progress
-// bar.
+// it runs on every slider step and menu choice, reading the source preview,
+// converting it (with each dithering), writing all 8192 pixels of the
+// converted preview and stepping the progress bar.
 
+#include "converters/converter_choices.h"
 #include "converters/picture_converter.h"
 #include "ui/drawing_area.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/window_font.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QImageWriter>
+#include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -34,26 +38,41 @@ private:
 
 // A photograph-like picture: smooth gradients with some noise, so that every
 // grey band and both colours occur.
-QImage samplePicture()
+QImage samplePicture(QSize size = {300, 200})
 {
     std::mt19937 random(1);
-    QImage picture(300, 200, QImage::Format_RGB32);
+    QImage picture(size, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
-            const int grey = std::min(255, (x * 2 + y) / 2 + int(random() % 32));
+            const int grey = std::min(255, (x * 600 / size.width() + y * 200 / size.height()) / 2 +
+                                               int(random() % 32));
             picture.setPixel(x, y, qRgb(grey, grey, (grey * 3) % 256));
         }
     }
     return picture;
 }
 
+// The window takes its dithering from the settings, as at a new opening.
+ConverterKind chooseDithering(ConverterKind kind, Dithering dithering)
+{
+    ConverterChoices choices;
+    choices.tone.dithering = dithering;
+    saveConverterChoices(kind == ConverterKind::Greyscale ? "frmPicGS" : "frmPicBW", choices);
+    return kind;
+}
+
 struct OpenConverter
 {
-    explicit OpenConverter(ConverterKind kind)
-        : dialog(folder.filePath(QStringLiteral("sample.bmp"))),
-          window(std::make_unique<PictureConverter>(kind, layers, dialog, messages, nullptr))
+    explicit OpenConverter(ConverterKind kind, Dithering dithering = Dithering::None,
+                           const QImage& picture = samplePicture(), const char* format = "bmp")
+        : dialog(folder.filePath(QStringLiteral("sample.") + QLatin1String(format))),
+          window(std::make_unique<PictureConverter>(chooseDithering(kind, dithering), layers,
+                                                    dialog, messages, nullptr))
     {
-        QImageWriter(folder.filePath(QStringLiteral("sample.bmp")), "bmp").write(samplePicture());
+        QImageWriter writer(folder.filePath(QStringLiteral("sample.") + QLatin1String(format)),
+                            format);
+        writer.setQuality(90);
+        writer.write(picture);
         window->show();
         window->findChild<QPushButton*>(QStringLiteral("cmdLoad"))->click();
         QCoreApplication::processEvents();
@@ -70,11 +89,16 @@ ConverterKind kindOf(const benchmark::State& state)
     return static_cast<ConverterKind>(state.range(0));
 }
 
+Dithering ditheringOf(const benchmark::State& state)
+{
+    return allDitherings[std::size_t(state.range(1))];
+}
+
 // Reading the source, converting, writing the preview's image and the
 // progress bar's 64 steps.
 void Convert(benchmark::State& state)
 {
-    OpenConverter converter(kindOf(state));
+    OpenConverter converter(kindOf(state), ditheringOf(state));
     for (auto _ : state)
         converter.window->Convert();
     state.SetItemsProcessed(state.iterations() * 128 * 64);
@@ -90,16 +114,48 @@ void ConvertAndPaint(benchmark::State& state)
     }
 }
 
+// A choice of placement in the menu: the picture read again and placed, then
+// Convert. Fit and Fill take turns, so that each choice reads the picture,
+// here one of a camera's size, 2560 × 1600: 0 a JPEG (quality 90), 1 a PNG.
+void ChoosePlacement(benchmark::State& state)
+{
+    const bool png = state.range(0) == 1;
+    OpenConverter converter(ConverterKind::BlackWhite, Dithering::None, samplePicture({2560, 1600}),
+                            png ? "png" : "jpg");
+    QAction* fit = nullptr;
+    QAction* fill = nullptr;
+    for (QAction* action :
+         converter.window->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()) {
+        if (action->text() == QStringLiteral("Fit"))
+            fit = action;
+        if (action->text() == QStringLiteral("Fill"))
+            fill = action;
+    }
+    bool toFit = true;
+    for (auto _ : state) {
+        (toFit ? fit : fill)->trigger();
+        toFit = !toFit;
+    }
+}
+
 } // namespace
 
-// 0: frmPicBW, 1: frmPicGS.
-BENCHMARK(Convert)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+// 0: frmPicBW, 1: frmPicGS; then 0 none (the threshold), 1 ordered, 2
+// Floyd–Steinberg, 3 Atkinson.
+BENCHMARK(Convert)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 1, 1), benchmark::CreateDenseRange(0, 3, 1)})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(ConvertAndPaint)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ChoosePlacement)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The windows keep their menu's choices in the settings: these go to a
+    // folder of the benchmark's own, never the user's.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     installWindowFont();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,8 +1,8 @@
 #include "cli/cli_commands.h"
 
 #include "core/bit_plane.h"
-#include "core/black_white_conversion.h"
 #include "core/colour.h"
+#include "core/dithering.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/screen.h"
@@ -10,10 +10,10 @@
 #include "core/sprite_sheet.h"
 #include "picture_io/bitmap_writer.h"
 #include "picture_io/output_files.h"
-#include "picture_io/picture_on_background.h"
 #include "picture_io/picture_reader.h"
 #include "picture_io/png_writer.h"
 #include "picture_io/text_input.h"
+#include "picture_io/view_sink.h"
 
 #include <cerrno>
 #include <cstring>
@@ -60,20 +60,6 @@ private:
     std::optional<FileSource> m_file;
     ByteSource* m_source = nullptr; // standard input, kept by the caller
 };
-
-// Every picture is read as the windows read it: the corner only, drawn on the
-// white background of their drawing areas, transparent parts showing white.
-Result<std::vector<Colour>> readCorner(const std::string& name, int width, int height,
-                                       const CliStreams& streams)
-{
-    Result<Input> input = Input::open(name, "a picture", streams);
-    if (!input)
-        return fail(input.error());
-    const Result<PictureCorner> corner = readPictureCorner(input->source(), width, height);
-    if (!corner)
-        return failNaming(corner.error(), nameOf(name));
-    return pictureOnBackground(*corner, width, height, colours::white);
-}
 
 std::string textOf(const std::vector<std::uint8_t>& bytes)
 {
@@ -133,24 +119,25 @@ Result<void> deliverPicture(const CliOptions& options, int width, int height,
 
 Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
 {
-    const Result<std::vector<Colour>> shown =
-        readCorner(options.input, screenWidth, screenHeight, streams);
-    if (!shown)
-        return fail(shown.error());
-    SourceView source;
-    std::copy(shown->begin(), shown->end(), source.begin());
+    Result<Input> input = Input::open(options.input, "a picture", streams);
+    if (!input)
+        return fail(input.error());
+    // The windows' source view: the corner on white, or the picture placed.
+    const Result<SourceView> source = readSourceView(input->source(), options.view);
+    if (!source)
+        return failNaming(source.error(), nameOf(options.input));
 
     // The data file comes from what each window exports: the black-and-white
     // preview's pixels, or the greyscale layer grids; the bitmap is the preview.
     SourceView preview;
     std::string text;
     if (options.greyscale) {
-        const GreyscaleResult result = convertGreyscale(source, options.level);
+        const GreyscaleResult result = quantiseGreyscale(*source, options.level, options.tone);
         preview = result.preview;
         text = greyscaleDataFile(bitPlaneFromGrid(result.light), bitPlaneFromGrid(result.dark),
                                  options.compressed);
     } else {
-        preview = convertBlackWhite(source, options.level);
+        preview = quantiseBlackWhite(*source, options.level, options.tone);
         text = blackWhiteDataFile(bitPlaneFromPixels(preview), options.compressed);
     }
 
@@ -159,6 +146,13 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
         files.add(options.output, text);
     if (!options.bitmap.empty())
         files.add(options.bitmap, textOf(encodeBitmap(screenWidth, screenHeight, preview)));
+    if (!options.sourceView.empty()) {
+        const Result<std::string> picture =
+            encodePicture(options.sourceViewFormat, screenWidth, screenHeight, *source);
+        if (!picture)
+            return failNaming(picture.error(), options.sourceView);
+        files.add(options.sourceView, *picture);
+    }
     return deliver(files, options.output.empty() ? &text : nullptr, streams);
 }
 
@@ -452,6 +446,8 @@ Result<void> checkUsage(const CliOptions& options, const CliStreams& streams)
             outputs.push_back({"-o", options.output});
         if (!options.bitmap.empty())
             outputs.push_back({"--bmp", options.bitmap});
+        if (!options.sourceView.empty())
+            outputs.push_back({"--source", options.sourceView});
         break;
     case CliCommand::Sprite:
     case CliCommand::Sprites:

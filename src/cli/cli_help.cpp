@@ -16,29 +16,43 @@ struct CommandHelp
 };
 
 // The kinds are written from the table of sprite kinds, which the parser reads
-// --kind with, so that the help cannot offer a name the parser refuses.
+// --kind with, and the ditherings from theirs, so that the help cannot offer a
+// name the parser refuses.
 const std::array<CommandHelp, 4>& commandHelps()
 {
     static const std::string kinds = spriteKindChoices("|", "|");
     static const std::string kindList = spriteKindChoices(", ", " or ");
+    static const std::string ditherings = ditheringChoices("|", "|");
+    static const std::string ditheringList = ditheringChoices(", ", " or ");
     static const std::array<CommandHelp, 4> helps{{
-        {"picture",
-         "dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n",
-         "Converts the top-left 128 x 64 pixels of PICTURE (BMP, GIF, JPEG, ICO or PNG;\n"
-         "transparent parts count as white) as the black-and-white converter does, or\n"
-         "the greyscale converter with --grey, and writes the picture data file that\n"
-         "Convert & Save writes.\n"
-         "\n"
-         "  --level N     the slider value, 0 to 100 (default 50). A higher level makes\n"
-         "                more pixels black; with --grey, it moves every pixel to a\n"
-         "                darker band.\n"
-         "  --grey        four greys: a light and a dark layer\n"
-         "  --rle         run-length compressed, in hexadecimal bytes\n"
-         "  --bmp OUT.bmp also write the converted picture as a bitmap\n"
-         "  -o OUT        write the data file to OUT (default, or -: standard output)\n"
-         "\n"
-         "Example: dotwright-cli picture --rle --level 60 -o title.inc title.png\n"},
         // clang-format off
+        {"picture",
+         "dotwright-cli picture [--grey] [--level N] [--fit | --fill | --offset X,Y]\n"
+         "                      [--dither " + ditherings + "] [--invert]\n"
+         "                      [--source OUT.png] [--rle] [--bmp OUT.bmp] [-o OUT] PICTURE\n",
+         "Converts PICTURE (BMP, GIF, JPEG, ICO or PNG; transparent parts count as\n"
+         "white) as the black-and-white converter does, or the greyscale converter\n"
+         "with --grey, and writes the picture data file that Convert & Save writes.\n"
+         "It starts from the top-left 128 x 64 pixels, as the windows do, or from the\n"
+         "picture placed as their right-click menu places it.\n"
+         "\n"
+         "  --level N         the slider, 0 to 100 (default 50). A higher level makes\n"
+         "                    more pixels black; with --grey, it moves every pixel to\n"
+         "                    a darker band.\n"
+         "  --grey            four greys: a light and a dark layer\n"
+         "  --fit             scale the whole picture to fit the screen, centred\n"
+         "  --fill            scale the picture to cover the screen, centred, cut to it\n"
+         "  --offset X,Y      the 128 x 64 pixels from column X, row Y (default 0,0)\n"
+         "  --dither NAME     " + ditheringList + " (default none:\n"
+         "                    the threshold); the others work on brightness\n"
+         "  --invert          swap black and white (and the two greys)\n"
+         "  --source OUT.png  also write the 128 x 64 picture before it is converted\n"
+         "                    (.png or .bmp by the name)\n"
+         "  --rle             run-length compressed, in hexadecimal bytes\n"
+         "  --bmp OUT.bmp     also write the converted picture as a bitmap\n"
+         "  -o OUT            write the data file to OUT (default -: standard output)\n"
+         "\n"
+         "Example: dotwright-cli picture --fit --dither atkinson -o title.inc title.jpg\n"},
         {"sprite",
          "dotwright-cli sprite  [--kind " + kinds + "] [--size WxH] [--exact] [-o OUT] IMAGE\n"
          "dotwright-cli sprite  [--kind " + kinds + "] [--size WxH] --render OUT.png [CODEFILE]\n",

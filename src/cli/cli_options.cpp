@@ -5,8 +5,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -184,6 +186,17 @@ std::optional<ImageFormat> imageFormatOf(const std::string& name)
     return std::nullopt;
 }
 
+// The format of the picture file `path` that the option `name` names.
+Result<ImageFormat> pictureFormatFor(const CommandParser& parser, const std::string& name,
+                                     const std::string& path)
+{
+    const std::optional<ImageFormat> format = imageFormatOf(path);
+    if (!format)
+        return usageError(parser.command(),
+                          dashed(name) + " must name a .png or .bmp file, not '" + path + "'");
+    return *format;
+}
+
 Result<void> fileNameGiven(CommandParser& parser, const std::string& name)
 {
     if (parser.isSet(name) && parser.value(name).empty())
@@ -202,10 +215,9 @@ Result<void> takeOutput(CommandParser& parser, CliOptions& options, const std::s
     options.output = outputName(parser.value(name));
     if (!picture || options.output.empty())
         return {};
-    const std::optional<ImageFormat> format = imageFormatOf(options.output);
+    const Result<ImageFormat> format = pictureFormatFor(parser, name, options.output);
     if (!format)
-        return usageError(parser.command(), dashed(name) + " must name a .png or .bmp file, not '" +
-                                                options.output + "'");
+        return fail(format.error());
     options.outputFormat = *format;
     return {};
 }
@@ -224,6 +236,79 @@ Result<CliOptions> takeInput(const CommandParser& parser, CliOptions options, co
     else
         options.input = "-";
     return options;
+}
+
+// "X,Y": two whole numbers, digits only, and a comma between them. No picture
+// comes near a side of maxViewSourceSide, and beyond its edge the view is
+// white, so a larger number is taken as that far.
+std::optional<ViewOptions> offsetFrom(const std::string& text)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    const auto number = [](std::string_view digits) -> std::optional<std::int64_t> {
+        if (digits.empty() ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        std::int64_t value = 0;
+        for (const char c : digits)
+            value = std::min(maxViewSourceSide, value * 10 + (c - '0'));
+        return value;
+    };
+    const std::optional<std::int64_t> x = number(std::string_view(text).substr(0, comma));
+    const std::optional<std::int64_t> y = number(std::string_view(text).substr(comma + 1));
+    if (!x || !y)
+        return std::nullopt;
+    ViewOptions view;
+    view.x = *x;
+    view.y = *y;
+    return view;
+}
+
+// --fit, --fill and --offset each say where the picture goes; only one may.
+Result<ViewOptions> readPlacement(CommandParser& parser)
+{
+    std::vector<std::string> given;
+    for (const char* name : {"fit", "fill", "offset"}) {
+        if (parser.isSet(name))
+            given.push_back(dashed(name));
+    }
+    if (given.size() > 1)
+        return usageError(parser.command(),
+                          given[0] + " and " + given[1] + " cannot be given together");
+    ViewOptions view;
+    if (parser.isSet("fit"))
+        view.placement = Placement::Fit;
+    if (parser.isSet("fill"))
+        view.placement = Placement::Fill;
+    if (parser.isSet("offset")) {
+        const std::string text = parser.value("offset");
+        const std::optional<ViewOptions> offset = offsetFrom(text);
+        if (!offset) {
+            return usageError(parser.command(),
+                              "--offset must be two whole numbers X,Y from 0 up, not '" + text +
+                                  "'");
+        }
+        view = *offset;
+    }
+    return view;
+}
+
+Result<Tone> readTone(CommandParser& parser)
+{
+    Tone tone;
+    tone.invert = parser.isSet("invert");
+    if (parser.isSet("dither")) {
+        const std::string name = parser.value("dither");
+        const std::optional<Dithering> dithering = ditheringNamed(name);
+        if (!dithering) {
+            return usageError(parser.command(), "--dither must be " +
+                                                    ditheringChoices(", ", " or ") + ", not '" +
+                                                    name + "'");
+        }
+        tone.dithering = *dithering;
+    }
+    return tone;
 }
 
 Result<CliOptions> readPicture(CommandParser& parser)
@@ -246,6 +331,23 @@ Result<CliOptions> readPicture(CommandParser& parser)
     if (Result<void> given = fileNameGiven(parser, "bmp"); !given)
         return fail(given.error());
     options.bitmap = parser.value("bmp");
+    if (parser.isSet("source")) {
+        if (Result<void> given = fileNameGiven(parser, "source"); !given)
+            return fail(given.error());
+        options.sourceView = parser.value("source");
+        const Result<ImageFormat> format = pictureFormatFor(parser, "source", options.sourceView);
+        if (!format)
+            return fail(format.error());
+        options.sourceViewFormat = *format;
+    }
+    const Result<ViewOptions> view = readPlacement(parser);
+    if (!view)
+        return fail(view.error());
+    options.view = *view;
+    const Result<Tone> tone = readTone(parser);
+    if (!tone)
+        return fail(tone.error());
+    options.tone = *tone;
     return takeInput(parser, std::move(options), "PICTURE");
 }
 
@@ -389,7 +491,8 @@ Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
         return options;
     }
     if (first == "picture")
-        return parseCommand(first, after, {"grey", "rle"}, {"level", "bmp", "o"}, readPicture);
+        return parseCommand(first, after, {"grey", "rle", "fit", "fill", "invert"},
+                            {"level", "offset", "dither", "source", "bmp", "o"}, readPicture);
     if (first == "sprite")
         return parseCommand(first, after, {"exact"}, {"kind", "size", "render", "o"}, readSprite);
     if (first == "sprites") {
@@ -410,6 +513,17 @@ std::string spriteKindChoices(std::string_view between, std::string_view last)
         if (i > 0)
             text += i + 1 == spriteKindNames.size() ? last : between;
         text += spriteKindNames[i].first;
+    }
+    return text;
+}
+
+std::string ditheringChoices(std::string_view between, std::string_view last)
+{
+    std::string text;
+    for (std::size_t i = 0; i < allDitherings.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == allDitherings.size() ? last : between;
+        text += ditheringName(allDitherings[i]);
     }
     return text;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/dithering.h"
 #include "core/result.h"
 #include "core/sprite_code.h"
+#include "core/view_geometry.h"
 
 #include <span>
 #include <string>
@@ -30,6 +32,14 @@ struct CliOptions
     ImageFormat outputFormat = ImageFormat::Png;
     // --bmp; empty when no bitmap is asked for.
     std::string bitmap;
+    // --source, the source view as a picture in the format of its extension;
+    // empty when it is not asked for.
+    std::string sourceView;
+    ImageFormat sourceViewFormat = ImageFormat::Png;
+    // --fit, --fill or --offset X,Y; the top-left corner by default.
+    ViewOptions view;
+    // --dither and --invert; the threshold by default.
+    Tone tone;
     bool greyscale = false;
     bool compressed = false;
     int level = 50;
@@ -61,3 +71,5 @@ std::string versionText();
 // messages: spriteKindChoices("|", "|") is "bw|grey|bw-mask|grey-mask",
 // spriteKindChoices(", ", " or ") "bw, grey, bw-mask or grey-mask".
 std::string spriteKindChoices(std::string_view between, std::string_view last);
+// The ditherings' names in the same way: "none|ordered|floyd-steinberg|atkinson".
+std::string ditheringChoices(std::string_view between, std::string_view last);

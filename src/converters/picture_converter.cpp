@@ -4,8 +4,7 @@
 #include "converters/zoom_cursor.h"
 #include "converters/zoom_viewer.h"
 #include "core/bit_plane.h"
-#include "core/black_white_conversion.h"
-#include "core/greyscale_conversion.h"
+#include "core/dithering.h"
 #include "core/picture_data_file.h"
 #include "core/printable_name.h"
 #include "picture_io/bitmap_writer.h"
@@ -17,15 +16,24 @@
 #include "ui/progress_steps.h"
 #include "ui/window_setup.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
+#include <QUrl>
+
+#include <optional>
 
 namespace {
 
@@ -43,7 +51,21 @@ DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
     auto* preview = makeNamed<DrawingArea>(parent, name);
     preview->setToolTip(textOf(toolTip));
     preview->setCursor(zoomCursor());
+    // A left click zooms; the right button (or the menu key) opens the menu.
+    preview->setContextMenuPolicy(Qt::CustomContextMenu);
     return preview;
+}
+
+// The one local file that a drag carries; nothing for several files, a web
+// address or plain text.
+std::optional<QString> droppedFile(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return std::nullopt;
+    return urls.front().toLocalFile();
 }
 
 } // namespace
@@ -51,7 +73,7 @@ DrawingArea* makePreview(QWidget* parent, const char* name, const char* toolTip)
 PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileDialog& fileDialog,
                                    MessageBox& messageBox, QWidget* owner)
     : QDialog(owner), m_variant(converterVariant(kind)), m_layers(layers), m_fileDialog(fileDialog),
-      m_messageBox(messageBox)
+      m_messageBox(messageBox), m_choices(loadConverterChoices(m_variant.objectName))
 {
     setUpFixedWindow(this, m_variant.objectName, QString::fromLatin1(m_variant.title),
                      m_variant.clientSize);
@@ -66,6 +88,9 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
 
     txtSource = makeNamed<QLineEdit>(this, "txtSource");
     txtSource->setReadOnly(!m_variant.sourceEditable);
+    // A picture dropped on the path box loads, as anywhere on the window,
+    // rather than its name being typed into the box.
+    txtSource->setAcceptDrops(false);
 
     sliSetting = makeNamed<QSlider>(this, "sliSetting", Qt::Horizontal);
     sliSetting->setRange(0, 100);
@@ -103,6 +128,8 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
     optRLEBits->setEnabled(false);
 
     placeControls(this, m_variant.layout);
+    buildViewMenu();
+    setAcceptDrops(true);
 
     connect(cmdLoad, &QPushButton::clicked, this, &PictureConverter::cmdLoad_Click);
     connect(cmdSave, &QPushButton::clicked, this, &PictureConverter::cmdSave_Click);
@@ -114,6 +141,51 @@ PictureConverter::PictureConverter(ConverterKind kind, GreyLayers& layers, FileD
     connect(m_converted, &DrawingArea::clicked, this,
             kind == ConverterKind::Greyscale ? &PictureConverter::picConverted_Click
                                              : &PictureConverter::picConvert_Click);
+    for (const DrawingArea* preview : {picUnchanged, m_converted}) {
+        connect(preview, &QWidget::customContextMenuRequested, this,
+                [this, preview](QPoint at) { preview_ContextMenu(*preview, at); });
+    }
+}
+
+void PictureConverter::buildViewMenu()
+{
+    mnuView = new QMenu(this);
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    auto* placements = new QActionGroup(mnuView);
+    for (std::size_t i = 0; i < placementEntries.size(); ++i) {
+        const Placement placement = placementEntries[i].placement;
+        mnuPlacement[i] = mnuView->addAction(QString::fromUtf8(placementEntries[i].caption));
+        mnuPlacement[i]->setCheckable(true);
+        placements->addAction(mnuPlacement[i]);
+        connect(mnuPlacement[i], &QAction::triggered, this,
+                [this, placement] { mnuPlacement_Click(placement); });
+    }
+    mnuView->addSeparator();
+    QMenu* dithering = mnuView->addMenu(QStringLiteral("Dithering"));
+    dithering->setObjectName(QStringLiteral("mnuDithering"));
+    auto* ditherings = new QActionGroup(dithering);
+    for (std::size_t i = 0; i < allDitherings.size(); ++i) {
+        const Dithering choice = allDitherings[i];
+        mnuDithering[i] = dithering->addAction(QString::fromUtf8(ditheringCaption(choice)));
+        mnuDithering[i]->setCheckable(true);
+        ditherings->addAction(mnuDithering[i]);
+        connect(mnuDithering[i], &QAction::triggered, this,
+                [this, choice] { mnuDithering_Click(choice); });
+    }
+    mnuView->addSeparator();
+    mnuInvert = mnuView->addAction(QStringLiteral("Invert"));
+    mnuInvert->setCheckable(true);
+    connect(mnuInvert, &QAction::triggered, this, &PictureConverter::mnuInvert_Click);
+    showChoices();
+}
+
+void PictureConverter::showChoices()
+{
+    for (std::size_t i = 0; i < placementEntries.size(); ++i)
+        mnuPlacement[i]->setChecked(placementEntries[i].placement == m_choices.placement);
+    for (std::size_t i = 0; i < allDitherings.size(); ++i)
+        mnuDithering[i]->setChecked(allDitherings[i] == m_choices.tone.dithering);
+    mnuInvert->setChecked(m_choices.tone.invert);
 }
 
 void PictureConverter::cmdLoad_Click()
@@ -132,15 +204,86 @@ void PictureConverter::loadPicture(const QString& path)
     // leaves the window as it was, the previous path included.
     const QString previousPath = txtSource->text();
     txtSource->setText(path);
-    const Result<PictureCorner> picture =
-        readPictureFile(QFile::encodeName(path).toStdString(), screenWidth, screenHeight);
-    if (!picture) {
+    ViewOptions options;
+    options.placement = m_choices.placement;
+    const Result<SourceView> view =
+        readSourceViewFile(QFile::encodeName(path).toStdString(), options);
+    if (!view) {
         txtSource->setText(previousPath);
-        warn(QStringLiteral("Cannot load %1: %2")
-                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(picture.error().why)));
+        warnCannotLoad(path, view.error());
         return;
     }
-    picUnchanged->showPicture(*picture);
+    m_picturePath = path;
+    picUnchanged->showColours(*view);
+    Convert();
+}
+
+void PictureConverter::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void PictureConverter::dropEvent(QDropEvent* event)
+{
+    const std::optional<QString> path = droppedFile(event->mimeData());
+    if (!path)
+        return;
+    event->acceptProposedAction();
+    // Loaded once the drop is over, so that a message about a picture that
+    // cannot be read does not hold up the program it was dragged from.
+    QTimer::singleShot(0, this, [this, file = *path] { loadPicture(file); });
+}
+
+void PictureConverter::preview_ContextMenu(const DrawingArea& preview, QPoint at)
+{
+    mnuView->popup(preview.mapToGlobal(at));
+}
+
+void PictureConverter::mnuPlacement_Click(Placement placement)
+{
+    if (placement == m_choices.placement)
+        return;
+    // Only a picture read again can be placed anew; before the first load
+    // the source view is all background whatever the placement.
+    if (!m_picturePath.isEmpty()) {
+        ViewOptions options;
+        options.placement = placement;
+        const Result<SourceView> view =
+            readSourceViewFile(QFile::encodeName(m_picturePath).toStdString(), options);
+        if (!view) {
+            showChoices();
+            warnCannotLoad(m_picturePath, view.error());
+            return;
+        }
+        picUnchanged->showColours(*view);
+    }
+    ConverterChoices choices = m_choices;
+    choices.placement = placement;
+    choose(choices);
+}
+
+void PictureConverter::mnuDithering_Click(Dithering dithering)
+{
+    ConverterChoices choices = m_choices;
+    choices.tone.dithering = dithering;
+    choose(choices);
+}
+
+void PictureConverter::mnuInvert_Click()
+{
+    ConverterChoices choices = m_choices;
+    choices.tone.invert = !choices.tone.invert;
+    choose(choices);
+}
+
+// Takes the choices, keeps them for the next opening and converts again, as
+// the slider does when it settles.
+void PictureConverter::choose(const ConverterChoices& choices)
+{
+    m_choices = choices;
+    showChoices();
+    saveConverterChoices(m_variant.objectName, m_choices);
     Convert();
 }
 
@@ -207,6 +350,12 @@ void PictureConverter::warn(const QString& text)
     m_messageBox.warn(this, windowTitle(), text);
 }
 
+void PictureConverter::warnCannotLoad(const QString& path, const Failure& failure)
+{
+    warn(QStringLiteral("Cannot load %1: %2")
+             .arg(QDir::toNativeSeparators(path), QString::fromStdString(failure.why)));
+}
+
 void PictureConverter::warnOnFailure(const Result<void>& done)
 {
     if (!done)
@@ -246,12 +395,12 @@ void PictureConverter::Convert()
     const SourceView source = shownSource();
     const int value = sliSetting->value();
     if (m_variant.kind == ConverterKind::Greyscale) {
-        const GreyscaleResult result = convertGreyscale(source, value);
+        const GreyscaleResult result = quantiseGreyscale(source, value, m_choices.tone);
         m_layers.light = result.light;
         m_layers.dark = result.dark;
         m_converted->showColours(result.preview);
     } else {
-        m_converted->showColours(convertBlackWhite(source, value));
+        m_converted->showColours(quantiseBlackWhite(source, value, m_choices.tone));
     }
     // The bar goes through the rows, one step a row. The whole conversion
     // takes microseconds, so it does so unseen, and ends at 0.

@@ -177,8 +177,7 @@ std::string_view ditheringName(Dithering dithering)
 
 std::optional<Dithering> ditheringNamed(std::string_view name)
 {
-    for (const Dithering dithering :
-         {Dithering::None, Dithering::Ordered, Dithering::FloydSteinberg, Dithering::Atkinson}) {
+    for (const Dithering dithering : allDitherings) {
         if (name == ditheringName(dithering))
             return dithering;
     }

@@ -3,6 +3,7 @@
 #include "core/greyscale_conversion.h"
 #include "core/screen.h"
 
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -11,6 +12,10 @@
 // others work on brightness and spread the quantising error, so that a
 // photograph keeps its tones instead of turning into blotches.
 enum class Dithering { None, Ordered, FloydSteinberg, Atkinson };
+
+// Every dithering, in the order that the help and the menus offer them.
+inline constexpr std::array<Dithering, 4> allDitherings = {
+    Dithering::None, Dithering::Ordered, Dithering::FloydSteinberg, Dithering::Atkinson};
 
 // "none", "ordered", "floyd-steinberg", "atkinson": the names that the command
 // line takes and that settings store.

@@ -3,6 +3,7 @@
 #include "core/srgb.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -28,6 +29,15 @@ Rgb onWhite(const std::uint8_t* pixel)
     return {compositeOnWhite(pixel[0], alpha), compositeOnWhite(pixel[1], alpha),
             compositeOnWhite(pixel[2], alpha)};
 }
+
+// What each 8-bit value adds to the sums: its linear value less white's.
+// (linearOfSrgb holds constants, in place before any initialisation runs.)
+const std::array<std::int64_t, 256> linearBelowWhite = [] {
+    std::array<std::int64_t, 256> table{};
+    for (std::size_t v = 0; v < table.size(); ++v)
+        table[v] = std::int64_t{linearOfSrgb[v]} - linearWhite;
+    return table;
+}();
 
 std::size_t sumIndex(std::int64_t viewX, std::int64_t viewY)
 {
@@ -130,44 +140,60 @@ void SourceViewBuilder::addAveragedPixels(std::int64_t y, std::int64_t x0, std::
     if (!upperShown && !lowerShown)
         return;
 
-    const std::int64_t count = std::int64_t(rgba.size() / 4);
+    const std::int64_t count =
+        std::min(std::int64_t(rgba.size() / 4), ceilingQuotient(m_columnsWanted - x0, step));
     std::int64_t i = x0 >= m_firstColumn ? 0 : ceilingQuotient(m_firstColumn - x0, step);
     if (i >= count)
         return;
     std::fill(m_rowSums.begin(), m_rowSums.end(), 0);
     // m_rowSums starts at the scaled column left of the first one shown.
     const std::int64_t firstSumColumn = m_viewLeft - m_geometry.left - 1;
-    std::int64_t column = (x0 + i * step) * scaledWidth / sourceWidth;
+    // Source column x covers [x w, (x + 1) w): within one scaled column, or
+    // across the border into the next (w ≤ W, so never further). A pixel
+    // wholly inside its scaled column shares all of its w units with it, so
+    // those pixels are only added up, in `inside`, and multiplied by w once
+    // the row moves on to the next column: the same sums, with far less work
+    // for each of the many pixels of a large picture.
+    std::int64_t start = (x0 + i * step) * scaledWidth;
+    const std::int64_t stride = step * scaledWidth;
+    std::int64_t column = start / sourceWidth;
     std::int64_t columnEnd = (column + 1) * sourceWidth;
-    for (; i < count; ++i) {
-        const std::int64_t x = x0 + i * step;
-        if (x >= m_columnsWanted)
-            break;
+    std::array<std::int64_t, channels> inside{};
+    const auto addInside = [&] {
+        std::int64_t* sums = &m_rowSums[std::size_t(column - firstSumColumn) * channels];
+        for (int c = 0; c < channels; ++c)
+            sums[c] += inside[std::size_t(c)] * scaledWidth;
+        inside.fill(0);
+    };
+    for (; i < count; ++i, start += stride) {
         const Rgb pixel = onWhite(&rgba[std::size_t(i) * 4]);
-        const std::int64_t red = linearOfSrgb[std::size_t(pixel.red)] - linearWhite;
-        const std::int64_t green = linearOfSrgb[std::size_t(pixel.green)] - linearWhite;
-        const std::int64_t blue = linearOfSrgb[std::size_t(pixel.blue)] - linearWhite;
-        if (red == 0 && green == 0 && blue == 0)
+        const std::int64_t red = linearBelowWhite[std::size_t(pixel.red)];
+        const std::int64_t green = linearBelowWhite[std::size_t(pixel.green)];
+        const std::int64_t blue = linearBelowWhite[std::size_t(pixel.blue)];
+        if (start >= columnEnd) {
+            addInside();
+            while (start >= columnEnd) {
+                ++column;
+                columnEnd += sourceWidth;
+            }
+        }
+        if (start + scaledWidth <= columnEnd) {
+            inside[0] += red;
+            inside[1] += green;
+            inside[2] += blue;
             continue;
-        // Source column x covers [x w, (x + 1) w): within one scaled column,
-        // or across the border into the next (w ≤ W, so never further).
-        const std::int64_t start = x * scaledWidth;
-        while (start >= columnEnd) {
-            ++column;
-            columnEnd += sourceWidth;
         }
         std::int64_t* sums = &m_rowSums[std::size_t(column - firstSumColumn) * channels];
-        const std::int64_t share = std::min(scaledWidth, columnEnd - start);
+        const std::int64_t share = columnEnd - start;
+        const std::int64_t rest = scaledWidth - share;
         sums[0] += red * share;
         sums[1] += green * share;
         sums[2] += blue * share;
-        if (share < scaledWidth) {
-            const std::int64_t rest = scaledWidth - share;
-            sums[3] += red * rest;
-            sums[4] += green * rest;
-            sums[5] += blue * rest;
-        }
+        sums[3] += red * rest;
+        sums[4] += green * rest;
+        sums[5] += blue * rest;
     }
+    addInside();
     if (upperShown)
         addRowSums(upperViewRow, upperShare);
     if (lowerShown)

@@ -254,6 +254,19 @@ public:
             }
             return;
         }
+        // The commonest kinds by themselves: the loop below decides the kind
+        // and the sample size again for every pixel, which costs more than
+        // inflating a large picture's rows when it is scaled to fit.
+        if (m_bitDepth == 8 && m_colourType == PNG_COLOR_TYPE_RGB && !m_transparent) {
+            for (std::size_t i = 0; i < count; ++i, row += 3)
+                out[i] = {row[0], row[1], row[2], 255};
+            return;
+        }
+        if (m_bitDepth == 8 && m_colourType == PNG_COLOR_TYPE_RGB_ALPHA) {
+            for (std::size_t i = 0; i < count; ++i, row += 4)
+                out[i] = {row[0], row[1], row[2], row[3]};
+            return;
+        }
         const int bytesPerSample = m_bitDepth / 8;
         const int channels = channelsOf(m_colourType);
         const auto sample = [&](std::size_t pixel, int channel) -> unsigned {

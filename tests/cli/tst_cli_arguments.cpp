@@ -49,6 +49,19 @@ QString describe(const CliOptions& options)
             parts << QStringLiteral("o=") + text(options.output);
         if (!options.bitmap.empty())
             parts << QStringLiteral("bmp=") + text(options.bitmap);
+        if (!options.sourceView.empty())
+            parts << QStringLiteral("source=%1,%2")
+                         .arg(text(options.sourceView),
+                              options.sourceViewFormat == ImageFormat::Png ? "png" : "bmp");
+        if (options.view.placement != Placement::Corner)
+            parts << (options.view.placement == Placement::Fit ? "fit" : "fill");
+        if (options.view.x != 0 || options.view.y != 0)
+            parts << QStringLiteral("offset=%1,%2").arg(options.view.x).arg(options.view.y);
+        if (options.tone.dithering != Dithering::None)
+            parts << QStringLiteral("dither=") +
+                         text(std::string(ditheringName(options.tone.dithering)));
+        if (options.tone.invert)
+            parts << QStringLiteral("invert");
         break;
     case CliCommand::Sprite:
     case CliCommand::SpriteRender:
@@ -93,7 +106,8 @@ private slots:
     void usageErrors();
     void unpackRefusesTerminal();
     void helpAndVersion();
-    void completionOffersTheKindsOfTheHelp();
+    void completionOffersTheNamesOfTheHelp_data();
+    void completionOffersTheNamesOfTheHelp();
 };
 
 void TestCliArguments::goodCommandLines_data()
@@ -112,6 +126,23 @@ void TestCliArguments::goodCommandLines_data()
         << QStringList{"picture", "--grey", "--level", "37",    "--rle",
                        "--bmp",   "p.bmp",  "-o",      "p.inc", "a.png"}
         << "picture grey rle level=37 o=p.inc bmp=p.bmp in=a.png";
+    QTest::newRow("picture, fit, dithered, inverted, source view")
+        << QStringList{"picture",  "--fit",    "--dither", "floyd-steinberg",
+                       "--invert", "--source", "v.png",    "a.png"}
+        << "picture level=50 source=v.png,png fit dither=floyd-steinberg invert in=a.png";
+    QTest::newRow("picture, fill, source view as a bitmap")
+        << QStringList{"picture", "--fill", "--source=V.BMP", "--dither=atkinson", "a.png"}
+        << "picture level=50 source=V.BMP,bmp fill dither=atkinson in=a.png";
+    QTest::newRow("picture, offset")
+        << QStringList{"picture", "--offset", "300,17", "--dither", "ordered", "a.png"}
+        << "picture level=50 offset=300,17 dither=ordered in=a.png";
+    QTest::newRow("picture, offset 0,0 and no dithering, as without them")
+        << QStringList{"picture", "--offset=0,0", "--dither", "none", "a.png"}
+        << "picture level=50 in=a.png";
+    // No picture is that large; beyond its edge the view is white either way.
+    QTest::newRow("picture, offset beyond any picture")
+        << QStringList{"picture", "--offset", "99999999999999999999999,007", "a.png"}
+        << "picture level=50 offset=2147483648,7 in=a.png";
     QTest::newRow("options after the file")
         << QStringList{"picture", "a.png", "--rle", "--level=0"} << "picture rle level=0 in=a.png";
     QTest::newRow("level 100") << QStringList{"picture", "--level", "100", "a.png"}
@@ -204,6 +235,34 @@ void TestCliArguments::usageErrors_data()
         << QStringList{"picture", "--level", "10", "--level", "20", "a.png"}
         << "picture: --level is given more than once";
 
+    const QString offset =
+        QStringLiteral("picture: --offset must be two whole numbers X,Y from 0 up, not '%1'");
+    for (const char* text :
+         {"3", "3,", ",4", "3,4,5", "-1,0", "3, 4", "3;4", "+3,4", "0x3,4", ""}) {
+        QTest::addRow("offset '%s'", text)
+            << QStringList{"picture", QStringLiteral("--offset=") + text, "a.png"}
+            << offset.arg(QString::fromLatin1(text));
+    }
+    const QString dither = QStringLiteral("picture: --dither must be none, ordered, "
+                                          "floyd-steinberg or atkinson, not '%1'");
+    for (const char* text : {"floyd", "Ordered", "bayer", ""}) {
+        QTest::addRow("dither '%s'", text)
+            << QStringList{"picture", QStringLiteral("--dither=") + text, "a.png"}
+            << dither.arg(QString::fromLatin1(text));
+    }
+    QTest::newRow("fit and fill") << QStringList{"picture", "--fill", "--fit", "a.png"}
+                                  << "picture: --fit and --fill cannot be given together";
+    QTest::newRow("fit and offset") << QStringList{"picture", "--offset", "1,1", "--fit", "a.png"}
+                                    << "picture: --fit and --offset cannot be given together";
+    QTest::newRow("fill and offset") << QStringList{"picture", "--fill", "--offset", "1,1", "a.png"}
+                                     << "picture: --fill and --offset cannot be given together";
+    QTest::newRow("source not a picture name")
+        << QStringList{"picture", "--source", "view.jpg", "a.png"}
+        << "picture: --source must name a .png or .bmp file, not 'view.jpg'";
+    QTest::newRow("empty --source")
+        << QStringList{"picture", "--source=", "a.png"} << "picture: --source needs a file name";
+    QTest::newRow("fit given a value")
+        << QStringList{"picture", "--fit=1", "a.png"} << "picture: --fit takes no value";
     QTest::newRow("no picture") << QStringList{"picture", "--rle"} << "picture: no PICTURE given";
     QTest::newRow("two pictures") << QStringList{"picture", "a.png", "b.png"}
                                   << "picture: unexpected argument 'b.png'";
@@ -293,7 +352,11 @@ void TestCliArguments::helpAndVersion()
     QCOMPARE(runCli(commandLine({"--help"}), {nullptr, &output, true}).status, exitSuccess);
     // The synopsis, word for word as the README gives it.
     QVERIFY(QByteArray::fromStdString(output.text)
-                .startsWith("dotwright-cli picture [--grey] [--level N] [--rle] [--bmp OUT.bmp] "
+                .startsWith("dotwright-cli picture [--grey] [--level N] [--fit | --fill | "
+                            "--offset X,Y]\n"
+                            "                      [--dither "
+                            "none|ordered|floyd-steinberg|atkinson] [--invert]\n"
+                            "                      [--source OUT.png] [--rle] [--bmp OUT.bmp] "
                             "[-o OUT] PICTURE\n"
                             "dotwright-cli sprite  [--kind bw|grey|bw-mask|grey-mask] [--size WxH] "
                             "[--exact] [-o OUT] IMAGE\n"
@@ -309,25 +372,42 @@ void TestCliArguments::helpAndVersion()
     QCOMPARE(output.text, "dotwright-cli " DOTWRIGHT_VERSION "\n");
 }
 
-void TestCliArguments::completionOffersTheKindsOfTheHelp()
+void TestCliArguments::completionOffersTheNamesOfTheHelp_data()
 {
-    // The bash completion cannot ask the tool, so it keeps its own list of the
-    // kinds; it must be the one the help's synopsis shows, in the same order.
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value"); // the completion's VALUE for the option
+    QTest::addColumn<int>("count");
+    QTest::newRow("sprite kinds") << "--kind"
+                                  << "kind" << int(spriteKindNames.size());
+    QTest::newRow("ditherings") << "--dither"
+                                << "dither" << int(allDitherings.size());
+}
+
+void TestCliArguments::completionOffersTheNamesOfTheHelp()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(int, count);
+    // The bash completion cannot ask the tool, so it keeps its own lists of
+    // names; each must be the one the help's synopsis shows, in the same order.
     const std::string help = helpText();
-    const std::size_t at = help.find("[--kind ");
+    const std::string opening = (QLatin1Char('[') + option + QLatin1Char(' ')).toStdString();
+    const std::size_t at = help.find(opening);
     QVERIFY(at != std::string::npos);
-    const std::size_t from = at + std::string_view("[--kind ").size();
+    const std::size_t from = at + opening.size();
     const QStringList inHelp =
         text(help.substr(from, help.find(']', from) - from)).split(QLatin1Char('|'));
 
     QFile completion(QStringLiteral(DOTWRIGHT_COMPLETION_PATH));
     QVERIFY2(completion.open(QIODevice::ReadOnly), qPrintable(completion.fileName()));
-    const QRegularExpression kindLine(QStringLiteral(R"(^\s*kind\) .*compgen -W '([^']*)')"),
-                                      QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch offered = kindLine.match(QString::fromUtf8(completion.readAll()));
+    const QRegularExpression valueLine(
+        QStringLiteral(R"(^\s*%1\) .*compgen -W '([^']*)')").arg(value),
+        QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch offered =
+        valueLine.match(QString::fromUtf8(completion.readAll()));
     QVERIFY(offered.hasMatch());
     QCOMPARE(offered.captured(1).split(QLatin1Char(' ')), inHelp);
-    QCOMPARE(inHelp.size(), qsizetype(spriteKindNames.size()));
+    QCOMPARE(inHelp.size(), qsizetype(count));
 }
 
 QTEST_APPLESS_MAIN(TestCliArguments)

@@ -3,11 +3,13 @@
 #include "core/bit_plane.h"
 #include "core/black_white_conversion.h"
 #include "core/colour.h"
+#include "core/dithering.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "core/sprite_code.h"
 #include "core/sprite_sheet.h"
 #include "picture_io/bitmap_writer.h"
+#include "picture_io/picture_file.h"
 #include "support/picture_bytes.h"
 #include "support/picture_source.h"
 #include "support/z80_assembler.h"
@@ -284,6 +286,8 @@ private slots:
     void pictureKnownOutput();
     void bitmapMatchesWindowSave_data();
     void bitmapMatchesWindowSave();
+    void placedAndDitheredPictureMatchesCore_data();
+    void placedAndDitheredPictureMatchesCore();
 
     void unpackGivesBackPreview_data();
     void unpackGivesBackPreview();
@@ -500,6 +504,100 @@ void TestCliProcess::bitmapMatchesWindowSave()
         QByteArray(reinterpret_cast<const char*>(windowFile.data()), qsizetype(windowFile.size())));
     QCOMPARE(coloursOf(QImage(folder.filePath("out.bmp"))), coloursOf(preview));
     QCOMPARE(readAll(folder.filePath("out.inc")), coreDataFile(source, 37, greyscale, false));
+}
+
+void TestCliProcess::placedAndDitheredPictureMatchesCore_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("placement"); // a Placement
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<int>("dithering"); // a Dithering
+    QTest::addColumn<bool>("invert");
+    QTest::addColumn<bool>("greyscale");
+
+    struct Place
+    {
+        const char* name;
+        QStringList options;
+        Placement placement;
+        int x;
+        int y;
+    };
+    // Scaled down (noise, photo), enlarged (glass, icon), and shifted.
+    const Place places[] = {
+        {"fit", {"--fit"}, Placement::Fit, 0, 0},
+        {"fill", {"--fill"}, Placement::Fill, 0, 0},
+        {"offset", {"--offset", "150,100"}, Placement::Corner, 150, 100},
+    };
+    for (const QString& name : {QStringLiteral("noise.png"), QStringLiteral("photo.jpg"),
+                                QStringLiteral("glass.png"), QStringLiteral("icon.ico")}) {
+        for (const Place& place : places) {
+            for (const Dithering dithering : allDitherings) {
+                const bool invert = dithering == Dithering::Ordered;
+                for (const bool greyscale : {false, true}) {
+                    QStringList options = place.options;
+                    options << "--dither" << QString::fromLatin1(ditheringName(dithering).data());
+                    if (invert)
+                        options << "--invert";
+                    if (greyscale)
+                        options << "--grey";
+                    QTest::addRow("%s %s %s%s %s", qPrintable(name), place.name,
+                                  ditheringName(dithering).data(), invert ? " invert" : "",
+                                  greyscale ? "grey" : "bw")
+                        << name << options << int(place.placement) << place.x << place.y
+                        << int(dithering) << invert << greyscale;
+                }
+            }
+        }
+    }
+}
+
+// --source writes the source view that the windows' reader places, and the
+// data file and bitmap are its quantising with the dithering asked for.
+void TestCliProcess::placedAndDitheredPictureMatchesCore()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, options);
+    QFETCH(int, placement);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(int, dithering);
+    QFETCH(bool, invert);
+    QFETCH(bool, greyscale);
+
+    QTemporaryDir folder;
+    const CliRun run = runCliProcess(QStringList{"picture", "--level", "60", "--source", "view.png",
+                                                 "--bmp", "out.bmp", "-o", "out.inc"} +
+                                         options + QStringList{picture(name)},
+                                     {{}, folder.path(), {}});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errors, QByteArray());
+
+    ViewOptions view;
+    view.placement = Placement(placement);
+    view.x = x;
+    view.y = y;
+    const Result<SourceView> source =
+        readSourceViewFile(QFile::encodeName(picture(name)).toStdString(), view);
+    QVERIFY(source);
+    QCOMPARE(coloursOf(QImage(folder.filePath("view.png"))), coloursOf(*source));
+
+    const Tone tone{Dithering(dithering), invert};
+    QByteArray data;
+    SourceView preview;
+    if (greyscale) {
+        const GreyscaleResult result = quantiseGreyscale(*source, 60, tone);
+        preview = result.preview;
+        data = QByteArray::fromStdString(greyscaleDataFile(bitPlaneFromGrid(result.light),
+                                                           bitPlaneFromGrid(result.dark), false));
+    } else {
+        preview = quantiseBlackWhite(*source, 60, tone);
+        data = QByteArray::fromStdString(blackWhiteDataFile(bitPlaneFromPixels(preview), false));
+    }
+    QCOMPARE(readAll(folder.filePath("out.inc")), data);
+    QCOMPARE(coloursOf(QImage(folder.filePath("out.bmp"))), coloursOf(preview));
 }
 
 void TestCliProcess::unpackGivesBackPreview_data()
@@ -980,6 +1078,17 @@ void TestCliProcess::failures_data()
     row("-o cannot replace, --bmp exists")
         << QStringList{"picture", "-o", "folder", "--bmp", "old.bmp", "pic.png"} << QByteArray()
         << "" << 1 << "folder: cannot write: Is a directory";
+    row("--source fails, -o and --bmp exist")
+        << QStringList{"picture", "--fit", "--source", "nowhere/v.png"} + intoOld +
+               QStringList{"pic.png"}
+        << QByteArray() << "" << 1 << "nowhere/v.png: cannot write: No such file or directory";
+    row("bad offset, -o and --bmp exist")
+        << QStringList{"picture", "--offset", "1x2", "pic.png"} + intoOld << QByteArray() << "" << 2
+        << "picture: --offset must be two whole numbers X,Y from 0 up, not '1x2'";
+    row("unknown dithering") << QStringList{"picture", "--dither", "random", "pic.png"} + intoOld
+                             << QByteArray() << "" << 2
+                             << "picture: --dither must be none, ordered, floyd-steinberg or "
+                                "atkinson, not 'random'";
     row("standard output full, --bmp exists")
         << QStringList{"picture", "--bmp", "old.bmp", "pic.png"} << QByteArray() << "full" << 1
         << "standard output: cannot write: No space left on device";
@@ -1181,6 +1290,14 @@ void TestCliProcess::outputsThatAreNotPlainFiles_data()
     QTest::newRow("the input through a link")
         << Special::LinkToInput << picture + QStringList{"-o", "out"} << 2
         << "picture: PICTURE and -o name the same file"
+        << "";
+    QTest::newRow("the source view over the bitmap")
+        << Special::None << picture + QStringList{"--source", "./old.bmp", "-o", "out"} << 2
+        << "picture: --bmp and --source name the same file"
+        << "";
+    QTest::newRow("the source view over the input")
+        << Special::None << QStringList{"picture", "--source", "folder/../pic.png", "pic.png"} << 2
+        << "picture: PICTURE and --source name the same file"
         << "";
     QTest::newRow("the input spelt another way")
         << Special::None << QStringList{"picture", "-o", "folder/../pic.png", "pic.png"} << 2

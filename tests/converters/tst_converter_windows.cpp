@@ -3,10 +3,11 @@
 // the keyboard, files written and read back.
 
 #include "cli_runner.h"
+#include "converters/converter_choices.h"
 #include "converters/converter_tool.h"
 #include "converters/picture_converter.h"
 #include "core/bit_plane.h"
-#include "core/black_white_conversion.h"
+#include "core/dithering.h"
 #include "core/greyscale_conversion.h"
 #include "core/picture_data_file.h"
 #include "picture_io/picture_file.h"
@@ -30,10 +31,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyleOptionSlider>
@@ -51,6 +55,8 @@
 #include <optional>
 
 Q_DECLARE_METATYPE(ConverterKind)
+Q_DECLARE_METATYPE(Placement)
+Q_DECLARE_METATYPE(Dithering)
 
 namespace {
 
@@ -123,6 +129,65 @@ public:
         click("cmdSave");
     }
 
+    // Right-clicks `preview` and chooses the menu entries captioned `path`
+    // ("Fit"; "Dithering", "Atkinson") with the mouse, as a user would.
+    // Empty when that worked and the menu closed, else what went wrong.
+    QString chooseInMenu(DrawingArea* preview, const QStringList& path)
+    {
+        QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                          preview->geometry().topLeft() + QPoint(40, 20));
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return QStringLiteral("no menu opened");
+        if (QApplication::activeModalWidget() != nullptr)
+            return QStringLiteral("a modal window opened");
+        for (const QString& caption : path) {
+            const QList<QAction*> actions = menu->actions();
+            const auto found = std::find_if(actions.begin(), actions.end(),
+                                            [&](QAction* a) { return a->text() == caption; });
+            if (found == actions.end())
+                return QStringLiteral("no entry %1").arg(caption);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(*found).center());
+            if (QMenu* submenu = (*found)->menu()) {
+                if (!QTest::qWaitFor([submenu] { return submenu->isVisible(); }))
+                    return QStringLiteral("%1 did not open").arg(caption);
+                menu = submenu;
+            }
+        }
+        if (QApplication::activePopupWidget() != nullptr)
+            return QStringLiteral("the menu stayed open");
+        return {};
+    }
+    // The menu's entries that are checked, by caption.
+    QStringList checkedInMenu() const
+    {
+        QStringList checked;
+        std::function<void(const QMenu*)> collect = [&](const QMenu* menu) {
+            for (const QAction* action : menu->actions()) {
+                if (action->menu())
+                    collect(action->menu());
+                else if (action->isChecked())
+                    checked << action->text();
+            }
+        };
+        collect(window->findChild<QMenu*>(QStringLiteral("mnuView")));
+        return checked;
+    }
+    void drop(const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = control("txtSource")->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &enter);
+        dropAccepted = enter.isAccepted();
+        if (!dropAccepted)
+            return;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &dropped);
+        QCoreApplication::processEvents();
+    }
+
     // Warnings come over the window, titled as the window is.
     QStringList warnings() const
     {
@@ -136,6 +201,7 @@ public:
 
     ConverterKind kind;
     GreyLayers m_layers;
+    bool dropAccepted = false;
     FakeFileDialog dialog;
     FakeMessageBox messages;
     std::unique_ptr<PictureConverter> window;
@@ -225,18 +291,45 @@ template<typename Grid> QString firstDifference(const Grid& actual, const Grid& 
 }
 
 // Checks every pixel of the converted preview, and in the greyscale window
-// every bit of both grids, against the core's conversion of `source`.
-QString convertedDifference(const Converter& c, const SourceView& source, int level)
+// every bit of both grids, against the core's conversion of `source` with
+// `tone` (by default the threshold).
+QString convertedDifference(const Converter& c, const SourceView& source, int level, Tone tone = {})
 {
     if (c.kind == ConverterKind::BlackWhite)
-        return firstDifference(shownBy(c.converted()), convertBlackWhite(source, level));
-    const GreyscaleResult expected = convertGreyscale(source, level);
+        return firstDifference(shownBy(c.converted()), quantiseBlackWhite(source, level, tone));
+    const GreyscaleResult expected = quantiseGreyscale(source, level, tone);
     QString difference = firstDifference(shownBy(c.converted()), expected.preview);
     if (difference.isEmpty())
         difference = firstDifference(c.layers().light, expected.light);
     if (difference.isEmpty())
         difference = firstDifference(c.layers().dark, expected.dark);
     return difference;
+}
+
+// The source view of the picture at `path`, placed as `placement`.
+SourceView placedSource(const QString& path, Placement placement)
+{
+    ViewOptions options;
+    options.placement = placement;
+    const Result<SourceView> view =
+        readSourceViewFile(QFile::encodeName(path).toStdString(), options);
+    if (!view)
+        qFatal("fixture %s does not load: %s", qPrintable(path), view.error().why.c_str());
+    return *view;
+}
+
+const char* placementCaption(Placement placement)
+{
+    for (const PlacementEntry& entry : placementEntries)
+        if (entry.placement == placement)
+            return entry.caption;
+    return "";
+}
+
+// The menu's path to a dithering.
+QStringList ditheringPath(Dithering dithering)
+{
+    return {QStringLiteral("Dithering"), QString::fromUtf8(ditheringCaption(dithering))};
 }
 
 QByteArray crLfLines(const QList<QByteArray>& lines)
@@ -284,6 +377,14 @@ QByteArray emptyFile(ConverterKind kind, bool compressed)
                "\r\nDarkLayer:\r\n\r\n" + emptyBlock + "\r\n" + summary15;
     return credits + "\r\nLightLayer:\r\n" + crLfLines(plainRows()) + "\r\nDarkLayer:\r\n" +
            crLfLines(plainRows());
+}
+
+// One row for each window: a column "kind".
+void addWindowRows()
+{
+    QTest::addColumn<ConverterKind>("kind");
+    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
+    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
 }
 
 // Makes `folder` the current working directory while it lives.
@@ -358,6 +459,7 @@ class TestConverterWindows : public QObject
 
 private slots:
     void initTestCase();
+    void init();
 
     void windowsMatchTheirDescription_data();
     void windowsMatchTheirDescription();
@@ -403,6 +505,13 @@ private slots:
     void savesIntoFifosAndThroughLinks_data();
     void savesIntoFifosAndThroughLinks();
 
+    void viewMenuChoosesAndConvertsAtOnce_data();
+    void viewMenuChoosesAndConvertsAtOnce();
+    void choicesAreRememberedByEachWindow();
+    void placementReadsTheLoadedFileAgain();
+    void droppedPictureLoads_data();
+    void droppedPictureLoads();
+
     void filesEqualTheCommandLineTools_data();
     void filesEqualTheCommandLineTools();
 
@@ -411,6 +520,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_settings;
 };
 
 void TestConverterWindows::initTestCase()
@@ -419,6 +529,16 @@ void TestConverterWindows::initTestCase()
     // The toolkit's own dialog, whose listing a test can read.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QVERIFY(m_dir.isValid());
+    // The windows remember their menu's choices in the user's settings; these
+    // tests keep theirs in a folder of their own, never the user's.
+    QVERIFY(m_settings.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+}
+
+// Every test starts from the choices of a first run: the corner, no dithering.
+void TestConverterWindows::init()
+{
+    QSettings(QStringLiteral("Dotwright"), QStringLiteral("Dotwright")).clear();
 }
 
 void TestConverterWindows::windowsMatchTheirDescription_data()
@@ -550,9 +670,7 @@ void TestConverterWindows::controlsSitAtTheirPlaces()
 
 void TestConverterWindows::reopenedWindowStartsAfreshWhileGridsLiveOn_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::reopenedWindowStartsAfreshWhileGridsLiveOn()
@@ -882,9 +1000,7 @@ void TestConverterWindows::keysAndTrackClicksStepAndConvert()
 
 void TestConverterWindows::convertAdvancesTheProgressRowByRow_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::convertAdvancesTheProgressRowByRow()
@@ -970,9 +1086,7 @@ void TestConverterWindows::previewsAndGridsAreTheCoresConversion()
 
 void TestConverterWindows::laterConversionStartsFromTheSource_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::laterConversionStartsFromTheSource()
@@ -1221,9 +1335,7 @@ void TestConverterWindows::greyscaleFileHoldsTheGridsLightFirst()
 
 void TestConverterWindows::exportsRepeatIdenticallyAndChangeNothing_data()
 {
-    QTest::addColumn<ConverterKind>("kind");
-    QTest::newRow("frmPicBW") << ConverterKind::BlackWhite;
-    QTest::newRow("frmPicGS") << ConverterKind::Greyscale;
+    addWindowRows();
 }
 
 void TestConverterWindows::exportsRepeatIdenticallyAndChangeNothing()
@@ -1404,14 +1516,205 @@ void TestConverterWindows::savesIntoFifosAndThroughLinks()
         QCOMPARE(readFile(folder.filePath("new.out")), readFile(reference));
 }
 
+void TestConverterWindows::viewMenuChoosesAndConvertsAtOnce_data()
+{
+    QTest::addColumn<ConverterKind>("kind");
+    QTest::addColumn<bool>("onSource"); // the right-click on picUnchanged, else the converted one
+    for (const ConverterKind kind : {ConverterKind::BlackWhite, ConverterKind::Greyscale})
+        for (const bool onSource : {true, false})
+            QTest::addRow("%s, %s", kind == ConverterKind::BlackWhite ? "bw" : "gs",
+                          onSource ? "source preview" : "converted preview")
+                << kind << onSource;
+}
+
+// Each choice converts at once, once, and checks its entry alone in its group;
+// the source preview shows the picture placed as chosen.
+void TestConverterWindows::viewMenuChoosesAndConvertsAtOnce()
+{
+    QFETCH(ConverterKind, kind);
+    QFETCH(bool, onSource);
+    // Wider than the screen, of many colours: each placement shows it differently.
+    const QString path = writePicture(
+        m_dir, QStringLiteral("menu.bmp"),
+        pictureOf({300, 100}, [](int x, int y) { return Colour((y * 300 + x) * 523); }));
+    Converter c(kind);
+    DrawingArea* preview = onSource ? c.source() : c.converted();
+    QCOMPARE(c.checkedInMenu(), (QStringList{"Corner", "None"}));
+    c.load(path);
+    c.slider()->setValue(40);
+
+    struct Step
+    {
+        QStringList entries;
+        Placement placement;
+        Tone tone;
+    };
+    const Step steps[] = {
+        {{"Fit"}, Placement::Fit, {}},
+        {ditheringPath(Dithering::FloydSteinberg), Placement::Fit, {Dithering::FloydSteinberg}},
+        {{"Invert"}, Placement::Fit, {Dithering::FloydSteinberg, true}},
+        {{"Fill"}, Placement::Fill, {Dithering::FloydSteinberg, true}},
+        {ditheringPath(Dithering::Ordered), Placement::Fill, {Dithering::Ordered, true}},
+        {ditheringPath(Dithering::Atkinson), Placement::Fill, {Dithering::Atkinson, true}},
+        {{"Invert"}, Placement::Fill, {Dithering::Atkinson}},
+        {{"Corner"}, Placement::Corner, {Dithering::Atkinson}},
+        {ditheringPath(Dithering::None), Placement::Corner, {}},
+    };
+    for (const Step& step : steps) {
+        const QString name = step.entries.join(QStringLiteral(" > "));
+        QSignalSpy progress(c.control<QProgressBar>("prgLoad"), &QProgressBar::valueChanged);
+        const QString chosen = c.chooseInMenu(preview, step.entries);
+        QVERIFY2(chosen.isEmpty(), qPrintable(name + QStringLiteral(": ") + chosen));
+        QCOMPARE(conversions(progress), 1);
+        QStringList expected{placementCaption(step.placement),
+                             QString::fromUtf8(ditheringCaption(step.tone.dithering))};
+        if (step.tone.invert)
+            expected << QStringLiteral("Invert");
+        QCOMPARE(c.checkedInMenu(), expected);
+        const SourceView source = placedSource(path, step.placement);
+        QString difference = firstDifference(shownBy(c.source()), source);
+        QVERIFY2(difference.isEmpty(), qPrintable(name + QStringLiteral(": ") + difference));
+        difference = convertedDifference(c, source, 40, step.tone);
+        QVERIFY2(difference.isEmpty(), qPrintable(name + QStringLiteral(": ") + difference));
+    }
+    QCOMPARE(c.warnings(), QStringList());
+    QCOMPARE(c.sourcePath(), path);
+    QCOMPARE(c.dialog.requests.size(), 1); // the load only: no zoom, no dialog
+}
+
+void TestConverterWindows::choicesAreRememberedByEachWindow()
+{
+    const QString path = writePicture(m_dir, QStringLiteral("remember.bmp"), rampPicture());
+    {
+        Converter c(ConverterKind::Greyscale);
+        QVERIFY(c.chooseInMenu(c.source(), {"Fill"}).isEmpty());
+        QVERIFY(c.chooseInMenu(c.converted(), ditheringPath(Dithering::Atkinson)).isEmpty());
+        QVERIFY(c.chooseInMenu(c.source(), {"Invert"}).isEmpty());
+    }
+    {
+        // The next opening starts with them, and converts with them.
+        Converter c(ConverterKind::Greyscale);
+        QCOMPARE(c.checkedInMenu(), (QStringList{"Fill", "Atkinson", "Invert"}));
+        c.load(path);
+        const SourceView source = placedSource(path, Placement::Fill);
+        QString difference = firstDifference(shownBy(c.source()), source);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        difference = convertedDifference(c, source, 50, {Dithering::Atkinson, true});
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+    {
+        // The other converter keeps its own.
+        Converter c(ConverterKind::BlackWhite);
+        QCOMPARE(c.checkedInMenu(), (QStringList{"Corner", "None"}));
+    }
+    // A settings file edited by hand into nonsense reads as the defaults.
+    {
+        QSettings settings(QStringLiteral("Dotwright"), QStringLiteral("Dotwright"));
+        settings.setValue(QStringLiteral("frmPicGS/placement"), QStringLiteral("stretch"));
+        settings.setValue(QStringLiteral("frmPicGS/dithering"), 7);
+        settings.setValue(QStringLiteral("frmPicGS/invert"), QStringLiteral("maybe"));
+    }
+    Converter c(ConverterKind::Greyscale);
+    QCOMPARE(c.checkedInMenu(), (QStringList{"Corner", "None"}));
+}
+
+void TestConverterWindows::placementReadsTheLoadedFileAgain()
+{
+    const QString path = m_dir.filePath(QStringLiteral("again.bmp"));
+    writeFile(path, encode(rampPicture().scaled(256, 128), "bmp"));
+    const QString other =
+        writePicture(m_dir, QStringLiteral("other.bmp"),
+                     pictureOf({128, 64}, [](int, int) { return Colour(0x00FF00); }));
+    Converter c(ConverterKind::BlackWhite);
+    c.load(path);
+    // The path box of this window can be edited; the placement still reads the
+    // file the window loaded.
+    auto* box = c.control<QLineEdit>("txtSource");
+    box->selectAll();
+    QTest::keyClicks(box, other);
+    QVERIFY(c.chooseInMenu(c.converted(), {"Fit"}).isEmpty());
+    QString difference = firstDifference(shownBy(c.source()), placedSource(path, Placement::Fit));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(c.sourcePath(), other);
+
+    // Once the file is gone, the placement is refused as the load would be,
+    // and everything stays as it was, the menu and the settings included.
+    const QImage source = c.source()->takeImage();
+    const QImage converted = c.converted()->takeImage();
+    QVERIFY(QFile::remove(path));
+    QVERIFY(c.chooseInMenu(c.source(), {"Fill"}).isEmpty());
+    QCOMPARE(c.warnings(), QStringList{QStringLiteral("Cannot load %1: file not found").arg(path)});
+    QCOMPARE(c.checkedInMenu(), (QStringList{"Fit", "None"}));
+    QCOMPARE(c.source()->takeImage(), source);
+    QCOMPARE(c.converted()->takeImage(), converted);
+    QCOMPARE(loadConverterChoices("frmPicBW").placement, Placement::Fit);
+    // Dithering needs no file: it works on what the source preview shows.
+    QVERIFY(c.chooseInMenu(c.source(), ditheringPath(Dithering::Ordered)).isEmpty());
+    difference = convertedDifference(c, shownBy(c.source()), 50, {Dithering::Ordered});
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(c.warnings().size(), 1);
+}
+
+void TestConverterWindows::droppedPictureLoads_data()
+{
+    addWindowRows();
+}
+
+void TestConverterWindows::droppedPictureLoads()
+{
+    QFETCH(ConverterKind, kind);
+    const QString path = writePicture(m_dir, QStringLiteral("dropped.bmp"), rampPicture());
+    const QString second = writePicture(m_dir, QStringLiteral("second.bmp"), rampPicture());
+    const QString damaged = m_dir.filePath(QStringLiteral("dropped-damaged.bmp"));
+    writeFile(damaged, QByteArray("BM\x36\x10\0\0\0\0", 8));
+    Converter c(kind);
+    QVERIFY(c.chooseInMenu(c.source(), {"Fit"}).isEmpty());
+
+    // Not a picture file: several files, a web address, a file that is not local.
+    for (const QList<QUrl>& urls :
+         {QList<QUrl>{QUrl::fromLocalFile(path), QUrl::fromLocalFile(second)},
+          QList<QUrl>{QUrl(QStringLiteral("https://example.org/a.bmp"))}, QList<QUrl>{}}) {
+        c.drop(urls);
+        QVERIFY(!c.dropAccepted);
+    }
+    QCOMPARE(c.sourcePath(), QString());
+
+    c.drop({QUrl::fromLocalFile(path)});
+    QVERIFY(c.dropAccepted);
+    QCOMPARE(c.warnings(), QStringList());
+    QCOMPARE(c.sourcePath(), path);
+    const SourceView source = placedSource(path, Placement::Fit);
+    QString difference = firstDifference(shownBy(c.source()), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    difference = convertedDifference(c, source, 50, {});
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(c.dialog.requests.size(), 0);
+
+    // An unreadable one gives Load picture's message and changes nothing.
+    const QImage shown = c.source()->takeImage();
+    c.drop({QUrl::fromLocalFile(damaged)});
+    const Result<PictureCorner> refused =
+        readPictureFile(QFile::encodeName(damaged).toStdString(), 128, 64);
+    QVERIFY(!refused);
+    QCOMPARE(c.warnings(),
+             QStringList{QStringLiteral("Cannot load %1: %2")
+                             .arg(damaged, QString::fromStdString(refused.error().why))});
+    QCOMPARE(c.sourcePath(), path);
+    QCOMPARE(c.source()->takeImage(), shown);
+}
+
 void TestConverterWindows::filesEqualTheCommandLineTools_data()
 {
     QTest::addColumn<ConverterKind>("kind");
     QTest::addColumn<QString>("picture");
     QTest::addColumn<int>("level");
+    QTest::addColumn<Placement>("placement");
+    QTest::addColumn<Dithering>("dithering");
+    QTest::addColumn<bool>("invert");
 
     // A large picture of many colours, a partly transparent one smaller than the
-    // screen, and a JPEG that is only partly decoded.
+    // screen, and a JPEG that is only partly decoded (or, scaled down, decoded
+    // at a reduced size).
     QImage wide = pictureOf({300, 200}, [](int x, int y) { return Colour((y * 300 + x) * 277); });
     QImage glass(100, 50, QImage::Format_ARGB32);
     for (int y = 0; y < glass.height(); ++y)
@@ -1424,22 +1727,46 @@ void TestConverterWindows::filesEqualTheCommandLineTools_data()
     const QString pictures[] = {writePicture(m_dir, QStringLiteral("cli-wide.bmp"), wide),
                                 writePicture(m_dir, QStringLiteral("cli-glass.png"), glass, "png"),
                                 writePicture(m_dir, QStringLiteral("cli-photo.jpg"), photo, "jpg")};
-    for (const ConverterKind kind : {ConverterKind::BlackWhite, ConverterKind::Greyscale})
-        for (const QString& picture : pictures)
+    const auto addRow = [](ConverterKind kind, const QString& picture, int level,
+                           Placement placement, Dithering dithering, bool invert) {
+        QTest::addRow("%s %s %d %s %s%s", kind == ConverterKind::BlackWhite ? "bw" : "gs",
+                      qPrintable(QFileInfo(picture).fileName()), level, placementCaption(placement),
+                      ditheringName(dithering).data(), invert ? " invert" : "")
+            << kind << picture << level << placement << dithering << invert;
+    };
+    for (const ConverterKind kind : {ConverterKind::BlackWhite, ConverterKind::Greyscale}) {
+        for (const QString& picture : pictures) {
+            // The threshold on the corner, at the slider's ends and between.
             for (const int level : {0, 1, 37, 50, 99, 100})
-                QTest::addRow("%s %s %d", kind == ConverterKind::BlackWhite ? "bw" : "gs",
-                              qPrintable(QFileInfo(picture).fileName()), level)
-                    << kind << picture << level;
+                addRow(kind, picture, level, Placement::Corner, Dithering::None, false);
+            // Every placement with every dithering, inverted at one level.
+            for (const PlacementEntry& place : placementEntries)
+                for (const Dithering dithering : allDitherings)
+                    for (const int level : {0, 37, 100})
+                        if (place.placement != Placement::Corner || dithering != Dithering::None)
+                            addRow(kind, picture, level, place.placement, dithering, level == 37);
+        }
+    }
 }
 
+// What the windows write (plain and compressed data, the bitmap) is what
+// dotwright-cli writes for the same picture and choices.
 void TestConverterWindows::filesEqualTheCommandLineTools()
 {
     QFETCH(ConverterKind, kind);
     QFETCH(QString, picture);
     QFETCH(int, level);
-    const bool grey = kind == ConverterKind::Greyscale;
+    QFETCH(Placement, placement);
+    QFETCH(Dithering, dithering);
+    QFETCH(bool, invert);
     QTemporaryDir out;
     Converter c(kind);
+    if (placement != Placement::Corner)
+        QVERIFY(c.chooseInMenu(c.source(), {placementCaption(placement)}).isEmpty());
+    if (dithering != Dithering::None)
+        QVERIFY(c.chooseInMenu(c.converted(), ditheringPath(dithering)).isEmpty());
+    if (invert)
+        QVERIFY(c.chooseInMenu(c.source(), {QStringLiteral("Invert")}).isEmpty());
     c.load(picture);
     c.slider()->setValue(level);
     c.exportData(out.filePath(QStringLiteral("window.inc")), false);
@@ -1447,25 +1774,33 @@ void TestConverterWindows::filesEqualTheCommandLineTools()
     c.saveBitmap(out.filePath(QStringLiteral("window.bmp")));
     QVERIFY(c.warnings().isEmpty());
 
-    QCOMPARE(readFile(out.filePath(QStringLiteral("window.inc"))),
-             cliPictureBytes(picture, level, grey, false));
-    QCOMPARE(readFile(out.filePath(QStringLiteral("window-rle.inc"))),
-             cliPictureBytes(picture, level, grey, true));
-
-    QStringList arguments{QStringLiteral("picture"),
-                          QStringLiteral("--level"),
-                          QString::number(level),
-                          QStringLiteral("--bmp"),
-                          out.filePath(QStringLiteral("cli.bmp")),
-                          QStringLiteral("-o"),
-                          out.filePath(QStringLiteral("cli.inc")),
-                          picture};
-    if (grey)
-        arguments.insert(1, QStringLiteral("--grey"));
-    const CliRun run = runCliProcess(arguments);
+    QStringList choices{QStringLiteral("--level"), QString::number(level)};
+    if (kind == ConverterKind::Greyscale)
+        choices << QStringLiteral("--grey");
+    if (placement == Placement::Fit)
+        choices << QStringLiteral("--fit");
+    if (placement == Placement::Fill)
+        choices << QStringLiteral("--fill");
+    if (dithering != Dithering::None)
+        choices << QStringLiteral("--dither")
+                << QString::fromLatin1(ditheringName(dithering).data());
+    if (invert)
+        choices << QStringLiteral("--invert");
+    const CliRun run = runCliProcess(
+        QStringList{QStringLiteral("picture")} + choices +
+        QStringList{QStringLiteral("--bmp"), out.filePath(QStringLiteral("cli.bmp")),
+                    QStringLiteral("-o"), out.filePath(QStringLiteral("cli.inc")), picture});
     QVERIFY2(run.exitCode == 0, run.errors.constData());
-    QCOMPARE(readFile(out.filePath(QStringLiteral("cli.bmp"))),
-             readFile(out.filePath(QStringLiteral("window.bmp"))));
+    const CliRun compressed =
+        runCliProcess(QStringList{QStringLiteral("picture"), QStringLiteral("--rle")} + choices +
+                      QStringList{picture});
+    QVERIFY2(compressed.exitCode == 0, compressed.errors.constData());
+
+    QCOMPARE(readFile(out.filePath(QStringLiteral("window.inc"))),
+             readFile(out.filePath(QStringLiteral("cli.inc"))));
+    QCOMPARE(readFile(out.filePath(QStringLiteral("window-rle.inc"))), compressed.output);
+    QCOMPARE(readFile(out.filePath(QStringLiteral("window.bmp"))),
+             readFile(out.filePath(QStringLiteral("cli.bmp"))));
 }
 
 void TestConverterWindows::zoomShowsFiveByFiveBlocksAndClosesOnAClick_data()

@@ -51,7 +51,9 @@ data=(g.inc h.asm i.txt gfx)
 check 'dotwright-cli ' picture sprite sprites unpack --help --version
 check 'dotwright-cli s' sprite sprites
 check 'dotwright-cli --' --help --version
-check 'dotwright-cli picture -' --grey --level --rle --bmp -o --help
+check 'dotwright-cli picture -' --grey --level --fit --fill --offset --dither --invert --source \
+    --rle --bmp -o --help
+check 'dotwright-cli picture --f' --fit --fill
 check 'dotwright-cli sprite -' --kind --size --exact -o --render --help
 check 'dotwright-cli sprites -' --kind --size --label --exact --skip-empty -o --help
 check 'dotwright-cli unpack -o out.png -' -o --help
@@ -61,6 +63,11 @@ check 'dotwright-cli picture ' "${pictures[@]}"
 check 'dotwright-cli picture --level 50 --grey ' "${pictures[@]}"
 check 'dotwright-cli picture --level ' ''
 check 'dotwright-cli picture --bmp ' b.BMP gfx
+check 'dotwright-cli picture --dither ' none ordered floyd-steinberg atkinson
+check 'dotwright-cli picture --dither f' floyd-steinberg
+check 'dotwright-cli picture --offset ' ''
+check 'dotwright-cli picture --source ' -dash.png a.png gfx
+check 'dotwright-cli picture --fit --invert --dither atkinson --offset 3,4 ' "${pictures[@]}"
 check 'dotwright-cli picture -o ' "${data[@]}"
 check 'dotwright-cli picture -- -' -dash.png
 check 'dotwright-cli sprite ' "${pictures[@]}"
