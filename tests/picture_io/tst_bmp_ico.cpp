@@ -25,18 +25,6 @@
 
 namespace {
 
-void appendLe16(QByteArray& bytes, quint32 value)
-{
-    bytes.append(char(value & 0xFF));
-    bytes.append(char(value >> 8 & 0xFF));
-}
-
-void appendLe32(QByteArray& bytes, quint32 value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(char(value >> shift & 0xFF));
-}
-
 std::span<const std::uint8_t> bytesOf(const QByteArray& bytes)
 {
     return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};

@@ -27,18 +27,6 @@ namespace {
 
 enum class WriteFault { ReadOnlyFolder, MissingFolder, PathIsFolder, ParentIsFile, FullDisk };
 
-void appendLe16(QByteArray& bytes, quint32 value)
-{
-    bytes.append(char(value & 0xFF));
-    bytes.append(char(value >> 8 & 0xFF));
-}
-
-void appendLe32(QByteArray& bytes, quint32 value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(char(value >> shift & 0xFF));
-}
-
 void appendBe32(QByteArray& bytes, quint32 value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)

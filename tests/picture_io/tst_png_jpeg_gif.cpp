@@ -623,8 +623,8 @@ QByteArray writeGif(const GifLayout& layout, quint32 seed)
 QByteArray gifScreen(int width, int height, QByteArray globalTable = {})
 {
     QByteArray gif("GIF89a");
-    appendGifLe16(gif, width);
-    appendGifLe16(gif, height);
+    appendLe16(gif, width);
+    appendLe16(gif, height);
     gif += globalTable.isEmpty() ? QByteArray("\x00\x00\x00", 3) : QByteArray("\x80\x00\x00", 3);
     return gif + globalTable;
 }
@@ -634,10 +634,10 @@ QByteArray gifScreen(int width, int height, QByteArray globalTable = {})
 QByteArray gifFrameStart(QSize size, bool interlaced, int codeSize)
 {
     QByteArray frame(1, '\x2C');
-    appendGifLe16(frame, 0);
-    appendGifLe16(frame, 0);
-    appendGifLe16(frame, size.width());
-    appendGifLe16(frame, size.height());
+    appendLe16(frame, 0);
+    appendLe16(frame, 0);
+    appendLe16(frame, size.width());
+    appendLe16(frame, size.height());
     return frame + char(interlaced ? 0x40 : 0) + char(codeSize);
 }
 

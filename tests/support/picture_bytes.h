@@ -38,11 +38,18 @@ inline QByteArray encodeAt96Dpi(QImage image, const char* format)
     return encode(image, format);
 }
 
-// Appends a 16-bit value, low byte first, as GIF stores its numbers.
-inline void appendGifLe16(QByteArray& bytes, int value)
+// Append 16- and 32-bit values low byte first, as GIF, BMP and ICO files store
+// their numbers.
+inline void appendLe16(QByteArray& bytes, quint32 value)
 {
     bytes.append(char(value & 0xFF));
     bytes.append(char(value >> 8 & 0xFF));
+}
+
+inline void appendLe32(QByteArray& bytes, quint32 value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.append(char(value >> shift & 0xFF));
 }
 
 // The toolkit writes no GIF files, so tests make their own.
@@ -51,8 +58,8 @@ inline void appendGifLe16(QByteArray& bytes, int value)
 inline QByteArray gifHead(QSize size, const std::function<QRgb(int)>& paletteColour)
 {
     QByteArray gif("GIF89a");
-    appendGifLe16(gif, size.width());
-    appendGifLe16(gif, size.height());
+    appendLe16(gif, size.width());
+    appendLe16(gif, size.height());
     gif.append("\xF7\x00\x00", 3); // a global colour table of 256 entries
     for (int index = 0; index < 256; ++index) {
         const QRgb colour = paletteColour(index);
@@ -80,10 +87,10 @@ inline QByteArray gifImage(QRect rect, const std::function<int(int, int)>& index
         gif.append('\0');
     }
     gif.append('\x2C');
-    appendGifLe16(gif, rect.x());
-    appendGifLe16(gif, rect.y());
-    appendGifLe16(gif, rect.width());
-    appendGifLe16(gif, rect.height());
+    appendLe16(gif, rect.x());
+    appendLe16(gif, rect.y());
+    appendLe16(gif, rect.width());
+    appendLe16(gif, rect.height());
     gif.append('\0');
     gif.append('\x08'); // minimum code size
 
