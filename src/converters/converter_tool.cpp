@@ -23,13 +23,13 @@ ConverterTool::~ConverterTool() = default;
 
 void ConverterTool::open(QWidget* owner)
 {
-    PictureConverter window(m_kind, m_layers, *m_fileDialog, *m_messageBox, owner);
-    window.exec();
+    openWithPicture(owner, QString());
 }
 
 void ConverterTool::openWithPicture(QWidget* owner, const QString& picture)
 {
     PictureConverter window(m_kind, m_layers, *m_fileDialog, *m_messageBox, owner);
-    QTimer::singleShot(0, &window, [&window, &picture] { window.loadPicture(picture); });
+    if (!picture.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &picture] { window.loadPicture(picture); });
     window.exec();
 }

@@ -21,8 +21,9 @@ public:
                            MessageBox* messageBox = nullptr);
     ~ConverterTool() override;
     void open(QWidget* owner) override;
-    // Opens the window and, once it shows, loads `picture` as the Load picture
-    // button does after its dialog, so that a failure's message appears over it.
+    // Opens the window and, once it shows, loads `picture` (unless it is
+    // empty) as the Load picture button does after its dialog, so that a
+    // failure's message appears over it.
     void openWithPicture(QWidget* owner, const QString& picture);
 
     const GreyLayers& greyLayers() const { return m_layers; }

@@ -18,10 +18,8 @@
 
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -204,13 +202,10 @@ void PictureConverter::loadPicture(const QString& path)
     // leaves the window as it was, the previous path included.
     const QString previousPath = txtSource->text();
     txtSource->setText(path);
-    ViewOptions options;
-    options.placement = m_choices.placement;
-    const Result<SourceView> view =
-        readSourceViewFile(QFile::encodeName(path).toStdString(), options);
+    const Result<SourceView> view = readView(path, m_choices.placement);
     if (!view) {
         txtSource->setText(previousPath);
-        warnCannotLoad(path, view.error());
+        warn(cannotLoadText(path, view.error()));
         return;
     }
     m_picturePath = path;
@@ -247,13 +242,10 @@ void PictureConverter::mnuPlacement_Click(Placement placement)
     // Only a picture read again can be placed anew; before the first load
     // the source view is all background whatever the placement.
     if (!m_picturePath.isEmpty()) {
-        ViewOptions options;
-        options.placement = placement;
-        const Result<SourceView> view =
-            readSourceViewFile(QFile::encodeName(m_picturePath).toStdString(), options);
+        const Result<SourceView> view = readView(m_picturePath, placement);
         if (!view) {
             showChoices();
-            warnCannotLoad(m_picturePath, view.error());
+            warn(cannotLoadText(m_picturePath, view.error()));
             return;
         }
         picUnchanged->showColours(*view);
@@ -329,9 +321,8 @@ void PictureConverter::cmdSave_Click()
         return;
     const std::vector<std::uint8_t> bitmap =
         encodeBitmap(screenWidth, screenHeight, shownConverted());
-    warnOnFailure(
-        writeFileAtomically(QFile::encodeName(path).toStdString(),
-                            {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
+    warnOnFailure(writeFileAtomically(
+        systemFileName(path), {reinterpret_cast<const char*>(bitmap.data()), bitmap.size()}));
 }
 
 void PictureConverter::cmdConvert_Save_Click()
@@ -341,8 +332,7 @@ void PictureConverter::cmdConvert_Save_Click()
                                 QString::fromLatin1(m_variant.dataFilter)));
     if (path.isEmpty())
         return;
-    warnOnFailure(writeFileAtomically(QFile::encodeName(path).toStdString(),
-                                      dataFile(chkCompressRLE->isChecked())));
+    warnOnFailure(writeFileAtomically(systemFileName(path), dataFile(chkCompressRLE->isChecked())));
 }
 
 void PictureConverter::warn(const QString& text)
@@ -350,10 +340,11 @@ void PictureConverter::warn(const QString& text)
     m_messageBox.warn(this, windowTitle(), text);
 }
 
-void PictureConverter::warnCannotLoad(const QString& path, const Failure& failure)
+Result<SourceView> PictureConverter::readView(const QString& path, Placement placement) const
 {
-    warn(QStringLiteral("Cannot load %1: %2")
-             .arg(QDir::toNativeSeparators(path), QString::fromStdString(failure.why)));
+    ViewOptions options;
+    options.placement = placement;
+    return readSourceViewFile(systemFileName(path), options);
 }
 
 void PictureConverter::warnOnFailure(const Result<void>& done)

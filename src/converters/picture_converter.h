@@ -84,7 +84,8 @@ private:
     // The picture data file of what the window shows now, plain or compressed.
     std::string dataFile(bool compressed) const;
     void warn(const QString& text);
-    void warnCannotLoad(const QString& path, const Failure& failure);
+    // The picture of `path` placed as `placement` says, as the source view shows it.
+    Result<SourceView> readView(const QString& path, Placement placement) const;
     // Tells the user why a save failed, naming the file; nothing when it worked.
     void warnOnFailure(const Result<void>& done);
 

@@ -4,15 +4,14 @@
 #include "picture_io/picture_file.h"
 #include "ui/clipboard.h"
 #include "ui/drawing_area.h"
+#include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/tool_icons.h"
 #include "ui/window_setup.h"
 
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -314,12 +313,9 @@ bool SpriteEditor::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
 void SpriteEditor::Form_OLEDragDrop(const QString& path)
 {
     const Result<PictureCorner> picture =
-        readPictureFile(QFile::encodeName(path).toStdString(), spriteSize, spriteSize);
+        readPictureFile(systemFileName(path), spriteSize, spriteSize);
     if (!picture) {
-        m_messageBox.warn(
-            this, windowTitle(),
-            QStringLiteral("Cannot load %1: %2")
-                .arg(QDir::toNativeSeparators(path), QString::fromStdString(picture.error().why)));
+        m_messageBox.warn(this, windowTitle(), cannotLoadText(path, picture.error()));
         return;
     }
     showCanvas(wholeCells(spriteOfPicture(m_variant.kind, *picture)));

@@ -1,12 +1,18 @@
 #include "ui/file_dialog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 
 FileDialogRequest fileDialogRequest(FileDialogMode mode, const QString& title,
                                     const QString& filter)
 {
     return {mode, title, filter, QDir::currentPath(), QString()};
+}
+
+std::string systemFileName(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
 }
 
 QString toolkitNameFilter(const QString& filter)

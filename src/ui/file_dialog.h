@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string>
+
 class QWidget;
 
 enum class FileDialogMode { Open, Save };
@@ -29,6 +31,10 @@ FileDialogRequest fileDialogRequest(FileDialogMode mode, const QString& title,
 // description would match no file; the space-separated copy does the choosing
 // and is hidden from the user (QFileDialog::HideNameFilterDetails).
 QString toolkitNameFilter(const QString& filter);
+
+// The name of the file a dialog chose as the system takes it: bytes in the
+// file system's encoding, for the readers and writers of picture_io.
+std::string systemFileName(const QString& path);
 
 // A modal open or save dialog. Tests put a fake in place of the real one.
 class FileDialog
