@@ -42,11 +42,14 @@ inline constexpr int blueOf(Colour c)
 // A pixel of opacity `alpha` (0 transparent to 255 opaque) over a colour, as
 // the drawing areas show a partly transparent picture: each component
 // blended, rounded to the nearest value.
+inline constexpr int blendChannel(int over, int below, int alpha)
+{
+    return (over * alpha + below * (255 - alpha) + 127) / 255;
+}
+
 inline constexpr Colour colourOver(int red, int green, int blue, int alpha, Colour under)
 {
-    const auto blend = [alpha](int over, int below) {
-        return (over * alpha + below * (255 - alpha) + 127) / 255;
-    };
-    return colourFromRgb(blend(red, redOf(under)), blend(green, greenOf(under)),
-                         blend(blue, blueOf(under)));
+    return colourFromRgb(blendChannel(red, redOf(under), alpha),
+                         blendChannel(green, greenOf(under), alpha),
+                         blendChannel(blue, blueOf(under), alpha));
 }

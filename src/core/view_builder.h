@@ -12,7 +12,7 @@
 // pictures are drawn on a background everywhere else.
 inline constexpr int compositeOnWhite(int value, int alpha)
 {
-    return (value * alpha + 255 * (255 - alpha) + 127) / 255;
+    return blendChannel(value, 255, alpha);
 }
 
 // The largest picture, in pixels, that the view may average down; the sums
@@ -49,6 +49,8 @@ public:
 
     // Colour numbers, row by row from the top.
     SourceView view() const;
+
+    const ViewGeometry& geometry() const { return m_geometry; }
 
 private:
     void addBlockPixels(std::int64_t y, std::int64_t x0, std::int64_t step,

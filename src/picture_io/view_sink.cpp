@@ -29,7 +29,6 @@ void ViewSink::start(PictureSize delivered)
         const ViewGeometry full = viewGeometry(m_options, m_stored->width, m_stored->height);
         geometry = reducedGeometry(full, m_options, delivered.width, delivered.height);
     }
-    m_geometry = geometry;
     m_builder.emplace(geometry);
 }
 
@@ -63,7 +62,9 @@ SourceView ViewSink::view() const
 
 std::optional<ViewGeometry> ViewSink::geometry() const
 {
-    return m_geometry;
+    if (m_builder)
+        return m_builder->geometry();
+    return std::nullopt;
 }
 
 Result<SourceView> readSourceView(ByteSource& source, const ViewOptions& options)

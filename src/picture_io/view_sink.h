@@ -40,7 +40,6 @@ private:
     Reduction m_reduction;
     // The stored size, when a decoder asked about reducing it.
     mutable std::optional<PictureSize> m_stored;
-    std::optional<ViewGeometry> m_geometry;
     std::optional<SourceViewBuilder> m_builder;
 };
 
