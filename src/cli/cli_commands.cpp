@@ -100,21 +100,26 @@ Result<std::string> encodePicture(ImageFormat format, int width, int height,
     return textOf(*png);
 }
 
+// Text to the -o file, or to standard output.
+Result<void> deliverText(const CliOptions& options, std::string text, const CliStreams& streams)
+{
+    OutputFiles files(buildOutputs);
+    if (options.output.empty())
+        return deliver(files, &text, streams);
+    files.add(options.output, std::move(text));
+    return deliver(files, nullptr, streams);
+}
+
 // A picture to the output file the options name, or to standard output.
 Result<void> deliverPicture(const CliOptions& options, int width, int height,
                             std::span<const Colour> colours, const CliStreams& streams)
 {
-    const Result<std::string> bytes = encodePicture(options.outputFormat, width, height, colours);
+    Result<std::string> bytes = encodePicture(options.outputFormat, width, height, colours);
     if (!bytes) {
         return failNaming(bytes.error(),
                           options.output.empty() ? "standard output" : options.output);
     }
-    OutputFiles files(buildOutputs);
-    if (!options.output.empty()) {
-        files.add(options.output, *bytes);
-        return deliver(files, nullptr, streams);
-    }
-    return deliver(files, &*bytes, streams);
+    return deliverText(options, std::move(*bytes), streams);
 }
 
 Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
@@ -161,8 +166,8 @@ Result<void> runPicture(const CliOptions& options, const CliStreams& streams)
 // not already such a colour. Either the top-left corner of `corner`'s size,
 // beyond the picture transparent, or, without a corner, the whole picture up
 // to maxSheetPixels: a larger one is refused before its pixels are decoded.
-// The picture of a sprite or of a sheet in the colours of a kind, as it is
-// delivered; a sheet that is an animation keeps every frame, one after another.
+// A sheet that is an animation keeps every frame, one after another, all of
+// them together within that bound.
 class SpritePictureSink final : public RowSink
 {
 public:
@@ -180,7 +185,6 @@ public:
         frame.width = int(m_corner ? m_corner->width : delivered.width);
         frame.height = int(m_corner ? m_corner->height : delivered.height);
         frame.colours.assign(std::size_t(frame.width) * std::size_t(frame.height), m_transparent);
-        m_firstOther = frame.colours.size();
     }
     std::int64_t rowsWanted() const override
     {
@@ -206,19 +210,16 @@ public:
                 spritePixelOf(m_kind, pixel.red, pixel.green, pixel.blue, pixel.alpha);
             const std::size_t at = rowStart + std::size_t(x);
             frame.colours[at] = shown.colour;
-            if (!shown.exact && at < m_firstOther && !m_other) {
-                m_firstOther = at;
-                m_firstOtherPixel = pixel;
-            }
+            // Rows may come in any order, so the first in reading order is the
+            // earliest place seen in the earliest frame that has one.
+            const std::size_t frameIndex = m_frames.size() - 1;
+            if (!shown.exact && (!m_other || (m_other->frame == frameIndex && at < m_other->at)))
+                m_other = Other{frameIndex, at, pixel};
         }
     }
-    // A sheet takes every frame of an animation, as long as all of them
-    // together stay within what one sheet may hold.
     bool takesFrames() const override { return !m_corner; }
     bool wantsAnotherFrame() override
     {
-        if (!m_other && m_firstOther < current().colours.size())
-            m_other = Other{m_frames.size() - 1, m_firstOther, m_firstOtherPixel};
         const std::int64_t pixels =
             std::int64_t(m_frames.size() + 1) * m_delivered.width * m_delivered.height;
         m_tooLarge = pixels > maxSheetPixels;
@@ -239,14 +240,7 @@ public:
         std::size_t at;
         Rgba pixel;
     };
-    std::optional<Other> firstOtherColour() const
-    {
-        if (m_other)
-            return m_other;
-        if (m_frames.empty() || m_firstOther >= current().colours.size())
-            return std::nullopt;
-        return Other{m_frames.size() - 1, m_firstOther, m_firstOtherPixel};
-    }
+    const std::optional<Other>& firstOtherColour() const { return m_other; }
 
 private:
     const SpritePicture& current() const
@@ -261,8 +255,6 @@ private:
     PictureSize m_delivered;
     bool m_tooLarge = false;
     std::vector<SpritePicture> m_frames;
-    std::size_t m_firstOther = 0;
-    Rgba m_firstOtherPixel;
     std::optional<Other> m_other;
 };
 
@@ -319,16 +311,6 @@ Result<std::vector<SpritePicture>> readSpritePicture(const CliOptions& options,
     if (sink.frames().empty())
         return fail(name, "holds no picture");
     return std::move(sink.frames());
-}
-
-// Text to the -o file, or to standard output.
-Result<void> deliverText(const CliOptions& options, std::string text, const CliStreams& streams)
-{
-    OutputFiles files(buildOutputs);
-    if (options.output.empty())
-        return deliver(files, &text, streams);
-    files.add(options.output, std::move(text));
-    return deliver(files, nullptr, streams);
 }
 
 Result<void> runSprite(const CliOptions& options, const CliStreams& streams)

@@ -238,6 +238,35 @@ Result<CliOptions> takeInput(const CommandParser& parser, CliOptions options, co
     return options;
 }
 
+// The names of `choices`, `between` between them and `last` before the last.
+template<typename Choices, typename Name>
+std::string listed(const Choices& choices, Name name, std::string_view between,
+                   std::string_view last)
+{
+    std::string text;
+    for (std::size_t i = 0; i < std::size(choices); ++i) {
+        if (i > 0)
+            text += i + 1 == std::size(choices) ? last : between;
+        text += name(choices[i]);
+    }
+    return text;
+}
+
+// The value of the option `name`, one of the names `named` knows; another
+// name is a usage error that lists `choices`.
+template<typename T>
+Result<T> takeChoice(CommandParser& parser, const std::string& name,
+                     std::optional<T> (*named)(std::string_view), const std::string& choices)
+{
+    const std::string value = parser.value(name);
+    const std::optional<T> chosen = named(value);
+    if (!chosen) {
+        return usageError(parser.command(),
+                          dashed(name) + " must be " + choices + ", not '" + value + "'");
+    }
+    return *chosen;
+}
+
 // "X,Y": two whole numbers, digits only, and a comma between them. No picture
 // comes near a side of maxViewSourceSide, and beyond its edge the view is
 // white, so a larger number is taken as that far.
@@ -299,13 +328,10 @@ Result<Tone> readTone(CommandParser& parser)
     Tone tone;
     tone.invert = parser.isSet("invert");
     if (parser.isSet("dither")) {
-        const std::string name = parser.value("dither");
-        const std::optional<Dithering> dithering = ditheringNamed(name);
-        if (!dithering) {
-            return usageError(parser.command(), "--dither must be " +
-                                                    ditheringChoices(", ", " or ") + ", not '" +
-                                                    name + "'");
-        }
+        const Result<Dithering> dithering =
+            takeChoice(parser, "dither", ditheringNamed, ditheringChoices(", ", " or "));
+        if (!dithering)
+            return fail(dithering.error());
         tone.dithering = *dithering;
     }
     return tone;
@@ -368,13 +394,10 @@ std::optional<SpriteSize> spriteSizeFrom(const std::string& text)
 Result<void> takeSpriteChoices(CommandParser& parser, CliOptions& options)
 {
     if (parser.isSet("kind")) {
-        const std::string name = parser.value("kind");
-        const std::optional<SpriteKind> kind = spriteKindNamed(name);
-        if (!kind) {
-            return usageError(parser.command(), "--kind must be " +
-                                                    spriteKindChoices(", ", " or ") + ", not '" +
-                                                    name + "'");
-        }
+        const Result<SpriteKind> kind =
+            takeChoice(parser, "kind", spriteKindNamed, spriteKindChoices(", ", " or "));
+        if (!kind)
+            return fail(kind.error());
         options.kind = *kind;
     }
     if (parser.isSet("size")) {
@@ -508,24 +531,13 @@ Result<CliOptions> parseCommandLine(std::span<const std::string> arguments)
 
 std::string spriteKindChoices(std::string_view between, std::string_view last)
 {
-    std::string text;
-    for (std::size_t i = 0; i < spriteKindNames.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == spriteKindNames.size() ? last : between;
-        text += spriteKindNames[i].first;
-    }
-    return text;
+    return listed(
+        spriteKindNames, [](const auto& entry) { return entry.first; }, between, last);
 }
 
 std::string ditheringChoices(std::string_view between, std::string_view last)
 {
-    std::string text;
-    for (std::size_t i = 0; i < allDitherings.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == allDitherings.size() ? last : between;
-        text += ditheringName(allDitherings[i]);
-    }
-    return text;
+    return listed(allDitherings, ditheringName, between, last);
 }
 
 std::string versionText()
